@@ -1,0 +1,55 @@
+// Console uninstaller for the KestrelCam USB camera driver package.
+// Hands off to the package's own installer while the camera application is
+// registered; otherwise removes what the driver package left behind.
+// Takes no arguments, prints nothing, always exits 0.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "package_identity.h"
+#include "stages.h"
+
+static bool ApplicationRegistered()
+{
+    // Read access is enough to learn that the key exists; asking for full
+    // access would fail for a non-administrator and wrongly mean "absent".
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+static void LaunchSetupProgram()
+{
+    // Quoted, so that CreateProcess does not try "C:\Program.exe",
+    // "C:\Program Files\InstallShield.exe", ... before the real path.
+    char commandLine[PATH_SIZE];
+    int length = snprintf(commandLine, sizeof commandLine, "\"%s\"", SETUP_PROGRAM);
+    if (length < 0 || length >= PATH_SIZE)
+        return;
+    WinExec(commandLine, SW_SHOW);
+}
+
+void CloseCompanionWindow()
+{
+    HWND window = FindWindowA(DIALOG_CLASS, COMPANION_NAME);
+    if (window == nullptr)
+        return;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    // Give the companion time to exit and release the driver files it holds.
+    Sleep(COMPANION_CLOSE_PAUSE_MS);
+}
+
+int main()
+{
+    if (ApplicationRegistered()) {
+        LaunchSetupProgram();
+        return 0;
+    }
+    CleanRegistry();
+    CloseCompanionWindow();
+    RemoveMatchingDevices();
+    RemoveDriverFiles();
+    return 0;
+}
