@@ -1,0 +1,53 @@
+#include <windows.h>
+#include <setupapi.h>
+
+#include "hardware_id_table.h"
+#include "stages.h"
+
+static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
+{
+    char property[HARDWARE_ID_PROPERTY_SIZE];
+    DWORD required = 0;
+    // Exactly TRUE: a property over 256 bytes fails with ERROR_INSUFFICIENT_BUFFER.
+    if (SetupDiGetDeviceRegistryPropertyA(devices, device, SPDRP_HARDWAREID, nullptr,
+                                          reinterpret_cast<BYTE*>(property), sizeof property,
+                                          &required) != TRUE)
+        return;
+    if (!MatchesPackageDevice(&hardwareIds, property, sizeof property))
+        return;
+    if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
+        GetLastError();
+}
+
+static HDEVINFO OpenClassDevices()
+{
+    GUID classGuid;
+    DWORD required = 0;
+    // For an unknown class name the lookup succeeds with a size of 0 and
+    // writes no GUID.
+    if (!SetupDiClassGuidsFromNameA(DEVICE_CLASS_NAME, &classGuid, 1, &required) || required < 1)
+        return INVALID_HANDLE_VALUE;
+    // No DIGCF_PRESENT: devices registered but not attached are included.
+    return SetupDiGetClassDevsA(&classGuid, nullptr, nullptr, 0);
+}
+
+bool RemoveMatchingDevices()
+{
+    LoadHardwareIds();
+    HDEVINFO devices = OpenClassDevices();
+    bool destroyed = false;
+    if (devices != INVALID_HANDLE_VALUE) {
+        SP_DEVINFO_DATA device;
+        // DIF_REMOVE keeps the removed device's entry in the set, so the
+        // index advances by one whether or not the device was removed.
+        for (DWORD index = 0;; index++) {
+            device.cbSize = sizeof device;
+            if (!SetupDiEnumDeviceInfo(devices, index, &device))
+                break;
+            RemoveIfPackageDevice(devices, &device);
+        }
+        destroyed = SetupDiDestroyDeviceInfoList(devices) != FALSE;
+    }
+    RemoveDriverFiles();
+    return destroyed;
+}

@@ -1,0 +1,56 @@
+#include <windows.h>
+
+#include "package_inf.h"
+#include "stages.h"
+
+bool ForceDeleteFile(const char* path)
+{
+    // When the query fails, INVALID_FILE_ATTRIBUTES must not be written back:
+    // it would set every other attribute on the file.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    return DeleteFileA(path) != FALSE;
+}
+
+static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),
+                             const char* name)
+{
+    char directory[PATH_SIZE];
+    char path[PATH_SIZE];
+    UINT length = getDirectory(directory, PATH_SIZE);
+    if (length == 0 || length >= PATH_SIZE)
+        return;
+    if (FormatPath(path, format, directory, name))
+        ForceDeleteFile(path);
+}
+
+static void DeleteListedFile(const char* entry)
+{
+    char name[PIECE_SIZE];
+    CutListedName(entry, name);
+    if (!IsSafeListedName(name))
+        return;
+    DeleteFromFolder(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
+    LowercaseAscii(name, sizeof name);
+    if (GoesToSysWow64(name))
+        DeleteFromFolder(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name);
+}
+
+bool RemoveDriverFiles()
+{
+    InfMatch match;
+    if (!FindPackageInf(&match))
+        return false;
+    char piece[PIECE_SIZE];
+    while (ReadPiece(&match.reader, piece)) {
+        if (IsFileEntry(piece))
+            DeleteListedFile(piece);
+        if (ContainsText(piece, FILE_LIST_END))
+            break;
+    }
+    fclose(match.reader.file);
+    ForceDeleteFile(match.path);
+    char pnfPath[PATH_SIZE];
+    return FormPnfPath(pnfPath, match.path) && ForceDeleteFile(pnfPath);
+}

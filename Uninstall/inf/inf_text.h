@@ -1,0 +1,53 @@
+// How the uninstaller reads INF text and which of its lines name driver files.
+// Pure decisions: no Windows call, so they build and are tested natively too.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "package_identity.h"
+#include "text.h"
+
+// Line pieces of a file opened in binary mode, delivered with the C runtime's
+// text-mode rules: CR LF arrives as LF, a lone CR arrives unchanged, and byte
+// 0x1A ends the text. A piece ends after its first LF (kept), after 255
+// characters, or at the end of the text. Reading in large blocks instead of
+// through the runtime's per-character text mode keeps the three searches of
+// up to 101 OEM INF files cheap.
+struct PieceReader {
+    FILE* file;
+    size_t next;
+    size_t filled;
+    bool ended;
+    unsigned char block[16384];
+};
+
+void StartPieces(PieceReader* reader, FILE* file);
+// Fills piece with the next piece; false once the text has ended (a read
+// error counts as the end) and on every later call.
+bool ReadPiece(PieceReader* reader, char (&piece)[PIECE_SIZE]);
+// True when the file's raw bytes, read from where the stream stands to its
+// end, contain text. Text without CR, LF or 0x1A that is absent from the raw
+// bytes is absent from every piece too: text-mode delivery only drops a CR
+// before an LF and cuts the text short, so it never joins separate bytes.
+bool FileMayHoldText(FILE* file, const char* text);
+
+// Opens path and reads pieces until one holds marker. On success the
+// reader's stream stays open, positioned after that piece, for the caller to
+// read on and close; otherwise the file is closed.
+bool OpenMarkedInf(const char* path, const char* marker, PieceReader* reader);
+
+bool IsFileEntry(const char* piece);
+// The name an entry lists: its line feed, if any, dropped, then the two
+// characters of "=1" (or what stands in their place) dropped.
+void CutListedName(const char* piece, char (&name)[PIECE_SIZE]);
+// A name that can only denote a file directly inside the target folder.
+bool IsSafeListedName(const char* name);
+bool GoesToSysWow64(const char* lowercasedName);
+
+// Fills path from a "%s...%s" format; false, leaving no usable path, when
+// the result would not fit. A cut path could name another file.
+bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
+                const char* name);
+bool FormatOemInfPath(char (&path)[PATH_SIZE], const char* windowsDirectory, int number);
+bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath);
