@@ -1,0 +1,91 @@
+// Which devices belong to the package, and what enters the hardware-ID table.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "hardware_id_table.h"
+
+static HardwareIdTable TableOf(std::initializer_list<const char*> ids)
+{
+    HardwareIdTable table = {};
+    for (const char* id : ids) {
+        snprintf(table.entries[table.count], HARDWARE_ID_SIZE, "%s", id);
+        KeepReadId(&table);
+    }
+    return table;
+}
+
+static bool Matches(const HardwareIdTable& table, const std::string& multiSz)
+{
+    // Exactly the bytes the property call fills, so a read past them is caught.
+    std::unique_ptr<char[]> property(new char[HARDWARE_ID_PROPERTY_SIZE]);
+    memset(property.get(), 0, HARDWARE_ID_PROPERTY_SIZE);
+    memcpy(property.get(), multiSz.data(), std::min<size_t>(multiSz.size(), HARDWARE_ID_PROPERTY_SIZE));
+    return MatchesPackageDevice(&table, property.get(), HARDWARE_ID_PROPERTY_SIZE);
+}
+
+static std::string MultiSz(std::initializer_list<const char*> strings)
+{
+    std::string bytes;
+    for (const char* s : strings)
+        bytes += std::string(s) + '\0';
+    return bytes + '\0';
+}
+
+TEST(HardwareIds, FirstIdLowercasedContainsAnEntry)
+{
+    HardwareIdTable package = TableOf({"USB\\VID_1B3F&PID_2002", "USB\\VID_1B3F&PID_2003&MI_00"});
+    struct { const char* name; std::string property; bool matches; } cases[] = {
+        {"REV suffix", MultiSz({"USB\\VID_1B3F&PID_2002&REV_0100", "USB\\VID_1B3F&PID_2002"}), true},
+        {"lower case", MultiSz({"usb\\vid_1b3f&pid_2003&mi_00"}), true},
+        {"mixed case", MultiSz({"Usb\\Vid_1b3f&Pid_2002"}), true},
+        {"second entry", MultiSz({"USB\\VID_1B3F&PID_2003&MI_00&REV_0001"}), true},
+        {"only the second string", MultiSz({"USB\\VID_04F2&PID_B5A1", "USB\\VID_1B3F&PID_2002"}), false},
+        {"other vendor", MultiSz({"USB\\VID_04F2&PID_B5A1&REV_0001"}), false},
+        {"compatible ID", MultiSz({"USB\\VID_1B3F&PID_20FF"}), false},
+        {"prefix only", MultiSz({"USB\\VID_1B3F&PID_200"}), false},
+        {"empty property", MultiSz({""}), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.matches, Matches(package, c.property)) << c.name;
+}
+
+TEST(HardwareIds, EmptyTableMatchesNothing)
+{
+    HardwareIdTable empty = TableOf({});
+    EXPECT_EQ(0, empty.count);
+    EXPECT_FALSE(Matches(empty, MultiSz({"USB\\VID_1B3F&PID_2002"})));
+    EXPECT_FALSE(Matches(empty, MultiSz({""})));
+}
+
+TEST(HardwareIds, EmptyIdsNeverEnterTheTable)
+{
+    HardwareIdTable table = TableOf({"", "USB\\VID_1B3F&PID_2002", ""});
+    ASSERT_EQ(1, table.count);
+    EXPECT_STREQ("usb\\vid_1b3f&pid_2002", table.entries[0]);
+    EXPECT_FALSE(Matches(table, MultiSz({"PCI\\VEN_8086&DEV_1234"})));
+}
+
+TEST(HardwareIds, TableHoldsSixtyFourEntries)
+{
+    HardwareIdTable table = {};
+    for (int i = 0; !TableFull(&table); i++) {
+        snprintf(table.entries[table.count], HARDWARE_ID_SIZE, "USB\\VID_1B3F&PID_%04d", i);
+        KeepReadId(&table);
+    }
+    EXPECT_EQ(HARDWARE_ID_SLOTS, table.count);
+    EXPECT_STREQ("usb\\vid_1b3f&pid_0063", table.entries[63]);
+    EXPECT_TRUE(Matches(table, MultiSz({"USB\\VID_1B3F&PID_0063&REV_0001"})));
+}
+
+TEST(HardwareIds, UnterminatedPropertyIsReadWithinItsBytes)
+{
+    HardwareIdTable table = TableOf({"USB\\VID_1B3F&PID_2002"});
+    std::string id = "USB\\VID_1B3F&PID_2002";
+    std::string full(HARDWARE_ID_PROPERTY_SIZE - id.size(), 'X');
+    EXPECT_TRUE(Matches(table, full + id));  // no zero byte anywhere
+    EXPECT_FALSE(Matches(table, full + id.substr(0, id.size() - 1) + "3"));
+    EXPECT_FALSE(Matches(table, std::string(HARDWARE_ID_PROPERTY_SIZE, 'X')));
+}

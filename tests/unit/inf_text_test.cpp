@@ -1,0 +1,125 @@
+// Which INF lines name driver files, how names are cut and judged, and how
+// paths are built.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "inf_text.h"
+
+TEST(InfText, FileEntryIsAnyPieceHoldingEqualsOne)
+{
+    struct { const char* piece; bool entry; } cases[] = {
+        {"camlynx.sys=1\n", true},  {"readme.txt=2\n", false}, {"camhelp.hlp = 1\n", false},
+        {"DefaultDestDir=12\n", true}, {"Key=1abc\n", true},   {"camlynx.sys=1", true},
+        {"", false},                {"=\n", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.entry, IsFileEntry(c.piece)) << c.piece;
+}
+
+TEST(InfText, ListedNameDropsLineFeedThenTwoCharacters)
+{
+    struct { const char* piece; const char* name; } cases[] = {
+        {"camlynx.sys=1\n", "camlynx.sys"},
+        {"camlynx.sys=1", "camlynx.sys"},  // last line, no line feed
+        {"CamLynx.DLL=1\n", "CamLynx.DLL"},
+        {"a.sys=1 ; note\n", "a.sys=1 ; no"},
+        {"disk=12\n", "disk="},
+        {"=1\n", ""}, {"=1", ""}, {"1\n", ""}, {"\n", ""}, {"x", ""}, {"", ""},
+        {"a.sys=1\r", "a.sys="},  // a lone CR is not a line feed
+    };
+    for (const auto& c : cases) {
+        char name[PIECE_SIZE];
+        CutListedName(c.piece, name);
+        EXPECT_STREQ(c.name, name) << c.piece;
+    }
+}
+
+TEST(InfText, ListedNameOfFullPieceFitsTheBuffer)
+{
+    std::string piece(PIECE_SIZE - 1, 'n');
+    char name[PIECE_SIZE];
+    CutListedName(piece.c_str(), name);
+    EXPECT_EQ(std::string(PIECE_SIZE - 3, 'n'), name);
+}
+
+TEST(InfText, OnlyPlainNamesAreSafe)
+{
+    struct { const char* name; bool safe; } cases[] = {
+        {"camlynx.sys", true},   {"CamLynx.DLL", true},     {"a..b", true},
+        {"", false},             {".", false},              {"..", false},
+        {"..\\..\\boot.ini", false}, {"..\\system32\\x.dll", false}, {"a/b.sys", false},
+        {"C:x.sys", false},      {"sub\\x.sys", false},     {"\\x.sys", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.safe, IsSafeListedName(c.name)) << c.name;
+}
+
+TEST(InfText, SysWow64TakesAxExeAndDllAnywhereInTheName)
+{
+    struct { const char* name; bool wow64; } cases[] = {
+        {"camlynx.dll", true}, {"camlynx.ax", true}, {"camlynxui.exe", true}, {"a.axe", true},
+        {"x.dll.bak", true},   {"camlynx.sys", false}, {"readme.txt", false},
+        {"camlynx.DLL", false},  // callers pass the lowercased name
+        {"dllhost", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.wow64, GoesToSysWow64(c.name)) << c.name;
+}
+
+TEST(InfText, PathsThatDoNotFitAreRefusedNotCut)
+{
+    const std::string dir = "C:\\windows\\system32";  // 19 characters
+    const size_t room = PATH_SIZE - 1 - dir.size() - std::string("\\drivers\\").size();
+    struct { size_t nameLength; bool fits; } cases[] = {
+        {1, true}, {room, true}, {room + 1, false}, {PIECE_SIZE - 3, false},
+    };
+    for (const auto& c : cases) {
+        std::string name(c.nameLength, 'f');
+        char path[PATH_SIZE];
+        EXPECT_EQ(c.fits, FormatPath(path, DRIVERS_PATH_FORMAT, dir.c_str(), name.c_str()))
+            << c.nameLength;
+        EXPECT_EQ(c.fits ? dir + "\\drivers\\" + name : "", path);
+    }
+}
+
+TEST(InfText, OemInfPathIsDecimalWithoutLeadingZeros)
+{
+    struct { int number; const char* path; } cases[] = {
+        {0, "C:\\windows\\inf\\OEM0.inf"}, {7, "C:\\windows\\inf\\OEM7.inf"},
+        {100, "C:\\windows\\inf\\OEM100.inf"},
+    };
+    for (const auto& c : cases) {
+        char path[PATH_SIZE];
+        ASSERT_TRUE(FormatOemInfPath(path, "C:\\windows", c.number));
+        EXPECT_STREQ(c.path, path);
+    }
+    char path[PATH_SIZE];
+    EXPECT_FALSE(FormatOemInfPath(path, std::string(250, 'w').c_str(), 7));
+}
+
+TEST(InfText, PnfPathReplacesTheLastThreeCharacters)
+{
+    struct { std::string inf; bool formed; std::string pnf; } cases[] = {
+        {"C:\\windows\\inf\\OEM7.inf", true, "C:\\windows\\inf\\OEM7.PNF"},
+        {"C:\\windows\\inf\\OEM100.inf", true, "C:\\windows\\inf\\OEM100.PNF"},
+        {"inf", true, "PNF"},
+        {"in", false, ""},
+        {std::string(PATH_SIZE - 5, 'p') + ".inf", true, std::string(PATH_SIZE - 5, 'p') + ".PNF"},
+    };
+    for (const auto& c : cases) {
+        char pnf[PATH_SIZE] = "";
+        EXPECT_EQ(c.formed, FormPnfPath(pnf, c.inf.c_str())) << c.inf;
+        EXPECT_EQ(c.pnf, c.formed ? std::string(pnf) : "");
+    }
+}
+
+TEST(InfText, LowercasingTouchesOnlyAsciiLettersWithinBounds)
+{
+    char text[] = "USB\\VID_1B3F&PID_2002\xC4Z";
+    LowercaseAscii(text, sizeof text);
+    EXPECT_STREQ("usb\\vid_1b3f&pid_2002\xC4z", text);
+    char bounded[] = {'A', 'B', 'C', 'D'};  // no terminator
+    LowercaseAscii(bounded, 2);
+    EXPECT_EQ(std::string("abCD"), std::string(bounded, 4));
+}
