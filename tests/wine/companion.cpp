@@ -1,0 +1,53 @@
+// Stand-in for the companion application: a dialog-class window titled
+// SnapDeck. On WM_CLOSE it appends one line to the log named on its command
+// line, saying whether the HKLM Run value was still there, and exits.
+#include <windows.h>
+
+#include <cstdio>
+
+static WNDPROC dialogProc;
+static const char* logPath;
+
+static void LogClose()
+{
+    HKEY run;
+    bool present = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                      KEY_READ, &run) == ERROR_SUCCESS) {
+        present = RegQueryValueExA(run, "SnapDeck", nullptr, nullptr, nullptr, nullptr) ==
+                  ERROR_SUCCESS;
+        RegCloseKey(run);
+    }
+    CreateDirectoryA("C:\\kestreltest", nullptr);
+    FILE* log = fopen(logPath, "a");
+    if (log != nullptr) {
+        fprintf(log, "WM_CLOSE run-value=%s\n", present ? "present" : "absent");
+        fclose(log);
+    }
+}
+
+static LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE) {
+        LogClose();
+        DestroyWindow(window);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return CallWindowProcA(dialogProc, window, message, wParam, lParam);
+}
+
+int main(int argc, char** argv)
+{
+    logPath = argc > 1 ? argv[1] : "C:\\kestreltest\\companion.txt";
+    HWND window = CreateWindowExA(0, "#32770", "SnapDeck", WS_OVERLAPPED, 0, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (window == nullptr)
+        return 1;
+    dialogProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CompanionProc)));
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+    return 0;
+}

@@ -1,0 +1,284 @@
+#include "machine.h"
+
+#include <setupapi.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+
+// Device instance IDs are at most 200 characters (cfgmgr32.h).
+static const int DEVICE_ID_SIZE = 201;
+
+std::string WindowsDir()
+{
+    char buffer[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, length);
+}
+
+std::string SystemDir()
+{
+    char buffer[MAX_PATH];
+    UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, length);
+}
+
+std::string DriversDir() { return SystemDir() + "\\drivers"; }
+std::string SysWow64Dir() { return WindowsDir() + "\\SysWOW64"; }
+
+std::string InfPath(int number, const char* extension)
+{
+    return WindowsDir() + "\\inf\\OEM" + std::to_string(number) + "." + extension;
+}
+
+static void MakeParentDirs(const std::string& path)
+{
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+}
+
+static std::vector<std::string> plantedFiles;
+
+bool CopyInto(const std::string& source, const std::string& path)
+{
+    MakeParentDirs(path);
+    plantedFiles.push_back(path);
+    return CopyFileA(source.c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+void ForgetPlantedFiles()
+{
+    for (const std::string& path : plantedFiles)
+        DeleteAnyFile(path);
+    plantedFiles.clear();
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes, bool readOnly)
+{
+    MakeParentDirs(path);
+    plantedFiles.push_back(path);
+    DeleteAnyFile(path);
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    written = fclose(file) == 0 && written;
+    if (readOnly)
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    return written;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void DeleteAnyFile(const std::string& path)
+{
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return bytes;
+    char block[4096];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0)
+        bytes.append(block, got);
+    fclose(file);
+    return bytes;
+}
+
+bool PutKey(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool PutValue(HKEY root, const std::string& path, const std::string& name,
+              const std::string& data)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LSTATUS status = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(data.c_str()),
+                                    static_cast<DWORD>(data.size() + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueExists(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+void DeleteTree(HKEY root, const std::string& path)
+{
+    SHDeleteKeyA(root, path.c_str());
+}
+
+void DeleteValue(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
+}
+
+static bool ClassGuid(const char* className, GUID* guid)
+{
+    DWORD required = 0;
+    return SetupDiClassGuidsFromNameA(className, guid, 1, &required) && required == 1;
+}
+
+std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds)
+{
+    GUID guid;
+    if (!ClassGuid(className, &guid))
+        return "";
+    std::string multiSz;
+    for (const std::string& id : hardwareIds)
+        multiSz += id + '\0';
+    multiSz += '\0';
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&guid, nullptr);
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    char instanceId[DEVICE_ID_SIZE] = "";
+    if (SetupDiCreateDeviceInfoA(set, "KESTRELTEST", &guid, nullptr, nullptr, DICD_GENERATE_ID,
+                                 &device) &&
+        SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID,
+                                          reinterpret_cast<const BYTE*>(multiSz.data()),
+                                          static_cast<DWORD>(multiSz.size())) &&
+        SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr))
+        SetupDiGetDeviceInstanceIdA(set, &device, instanceId, sizeof instanceId, nullptr);
+    SetupDiDestroyDeviceInfoList(set);
+    return instanceId;
+}
+
+// Calls visit(set, device, instanceId) for every device of every class.
+template <typename Visit>
+static void ForEachDevice(Visit visit)
+{
+    HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE)
+        return;
+    SP_DEVINFO_DATA device;
+    for (DWORD index = 0;; index++) {
+        device.cbSize = sizeof device;
+        if (!SetupDiEnumDeviceInfo(set, index, &device))
+            break;
+        char instanceId[DEVICE_ID_SIZE];
+        if (SetupDiGetDeviceInstanceIdA(set, &device, instanceId, sizeof instanceId, nullptr))
+            visit(set, &device, std::string(instanceId));
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+bool DeviceExists(const std::string& instanceId)
+{
+    bool found = false;
+    ForEachDevice([&](HDEVINFO, SP_DEVINFO_DATA*, const std::string& id) {
+        found = found || lstrcmpiA(id.c_str(), instanceId.c_str()) == 0;
+    });
+    return !instanceId.empty() && found;
+}
+
+std::vector<std::string> DeviceFirstIds(const char* className)
+{
+    std::vector<std::string> ids;
+    GUID guid;
+    if (!ClassGuid(className, &guid))
+        return ids;
+    HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, 0);
+    if (set == INVALID_HANDLE_VALUE)
+        return ids;
+    SP_DEVINFO_DATA device;
+    for (DWORD index = 0;; index++) {
+        device.cbSize = sizeof device;
+        if (!SetupDiEnumDeviceInfo(set, index, &device))
+            break;
+        char property[1024] = "";
+        if (SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr,
+                                              reinterpret_cast<BYTE*>(property),
+                                              sizeof property - 2, nullptr))
+            ids.push_back(property);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return ids;
+}
+
+void RemoveTestDevices()
+{
+    ForEachDevice([](HDEVINFO set, SP_DEVINFO_DATA* device, const std::string& id) {
+        if (StrStrIA(id.c_str(), "KESTRELTEST") != nullptr)
+            SetupDiCallClassInstaller(DIF_REMOVE, set, device);
+    });
+}
+
+std::string ToWindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+std::string HelperPath(const char* exeName)
+{
+    const char* dir = getenv("TEST_HELPERS_DIR");
+    return ToWindowsPath(std::string(dir != nullptr ? dir : ".") + "/" + exeName);
+}
+
+HANDLE StartProgram(const std::string& exe, const std::string& arguments)
+{
+    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+RunResult RunUninstaller(const std::string& arguments)
+{
+    const char* exe = getenv("UNINSTALL_EXE");
+    RunResult result = {~0u, 0};
+    ULONGLONG start = GetTickCount64();
+    HANDLE process = StartProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+    if (process == nullptr)
+        return result;
+    WaitForSingleObject(process, 60000);
+    result.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
+    GetExitCodeProcess(process, &result.exitCode);
+    CloseHandle(process);
+    return result;
+}

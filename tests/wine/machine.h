@@ -1,0 +1,65 @@
+// Preparing and inspecting the Wine machine the uninstaller runs on. Shared by
+// the end-to-end tests and by the demo's testbed program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Files, registry and devices.
+std::string WindowsDir();
+std::string SystemDir();
+std::string DriversDir();
+std::string SysWow64Dir();
+std::string InfPath(int number, const char* extension = "inf");
+
+// Files written or copied through these are remembered, and deleted again by
+// ForgetPlantedFiles.
+bool WriteBytes(const std::string& path, const std::string& bytes, bool readOnly = false);
+bool CopyInto(const std::string& source, const std::string& path);
+void ForgetPlantedFiles();
+bool FileExists(const std::string& path);
+void DeleteAnyFile(const std::string& path);
+std::string ReadBytes(const std::string& path);
+
+bool PutKey(HKEY root, const std::string& path);
+bool PutValue(HKEY root, const std::string& path, const std::string& name,
+              const std::string& data);
+bool KeyExists(HKEY root, const std::string& path);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+void DeleteTree(HKEY root, const std::string& path);
+void DeleteValue(HKEY root, const std::string& path, const std::string& name);
+
+// A device registered (not attached) in the named setup class with the given
+// hardware IDs; returns its instance ID, empty on failure.
+std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds);
+bool DeviceExists(const std::string& instanceId);
+// First hardware IDs of every device in the named class.
+std::vector<std::string> DeviceFirstIds(const char* className);
+void RemoveTestDevices();
+
+// Processes.
+struct RunResult {
+    DWORD exitCode;
+    DWORD milliseconds;
+};
+// Starts exe (a Windows path) with the argument text; null on failure.
+HANDLE StartProgram(const std::string& exe, const std::string& arguments);
+// Runs the uninstaller named by the UNINSTALL_EXE environment variable (a
+// Unix path) with the given argument text and waits for it.
+RunResult RunUninstaller(const std::string& arguments = "");
+std::string HelperPath(const char* exeName);
+std::string ToWindowsPath(const std::string& unixPath);
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}

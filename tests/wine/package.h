@@ -1,0 +1,41 @@
+// The camera driver package as Windows holds it once installed, and decoys
+// that resemble it but belong to something else. Used by the end-to-end
+// tests and by the demo's testbed, so both plant the same machine.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "machine.h"
+
+extern const char* const APP_KEY;        // HKLM: the camera application's key
+extern const char* const PACKAGE_ENTRY;  // HKLM: its add/remove-programs entry
+extern const char* const OTHER_ENTRY;    // HKLM: another product's entry
+extern const char* const RUN_PATH;       // HKLM and HKCU: autostart values
+extern const char* const SERVICE_PATH;   // HKLM: the driver's service key
+extern const char* const OTHER_SERVICE;  // HKLM: a service of a similar name
+extern const char* const SETUP_EXE;      // where the package's installer lives
+extern const char* const PACKAGE_INF;    // the package's INF, CR LF lines
+extern const char* const PACKAGE_ID;     // first hardware ID of the package's camera
+extern const char* const OTHER_ID;       // another vendor's camera
+
+std::string LogDir();  // C:\kestreltest: where helper programs write
+
+struct MachineItem {
+    std::string label;
+    bool removedByCleanUp;  // false: a decoy, which every run must leave
+    std::function<bool()> present;
+};
+
+// Every package item and decoy that InstallPackage plants, in a fixed order.
+std::vector<MachineItem> MachineItems();
+// The package installed as OEM<infNumber>.inf with its files, registry
+// entries and devices, plus the decoys. The application key is not set.
+void InstallPackage(int infNumber = 7);
+// Removes whatever InstallPackage, the tests and the helpers may have left.
+void ResetMachine();
+
+// Starts the companion stand-in and waits for its window; logs to
+// LogDir()\companion.txt. Returns the process handle, or null.
+HANDLE StartCompanion();
