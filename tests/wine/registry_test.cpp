@@ -1,0 +1,87 @@
+// The three registry entries go first; everything that resembles them stays.
+#include <gtest/gtest.h>
+
+#include "package.h"
+
+static const std::string ENTRY_SUBKEY = std::string(PACKAGE_ENTRY) + "\\Components";
+
+struct RegistryState {
+    bool entry, runValue, service;
+};
+
+static RegistryState PackageRegistry()
+{
+    return {KeyExists(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY),
+            ValueExists(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck"),
+            KeyExists(HKEY_LOCAL_MACHINE, SERVICE_PATH)};
+}
+
+static void ExpectDecoysKept()
+{
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, OTHER_ENTRY));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, RUN_PATH, "OtherTool"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, OTHER_SERVICE));
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { ResetMachine(); }
+    void TearDown() override { ResetMachine(); }
+};
+
+TEST_F(Registry, EntriesGoAndLookAlikesStay)
+{
+    struct {
+        const char* name;
+        bool entryHasSubkey;
+        bool packageInstalled;
+        RegistryState after;
+    } cases[] = {
+        {"all three present", false, true, {false, false, false}},
+        {"uninstall entry with a subkey of its own", true, true, {true, false, false}},
+        {"none present", false, false, {false, false, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetMachine();
+        if (c.packageInstalled) {
+            InstallPackage();
+        } else {
+            // Decoys only, and a marked INF to show the later stages still run.
+            InstallPackage();
+            DeleteTree(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY);
+            DeleteValue(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck");
+            DeleteTree(HKEY_LOCAL_MACHINE, SERVICE_PATH);
+        }
+        if (c.entryHasSubkey) {
+            ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY, "Camera", "1"));
+        }
+        EXPECT_EQ(c.packageInstalled,
+                  KeyExists(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning"));
+
+        EXPECT_EQ(0u, RunUninstaller().exitCode);
+
+        RegistryState after = PackageRegistry();
+        EXPECT_EQ(c.after.entry, after.entry);
+        EXPECT_EQ(c.after.runValue, after.runValue);
+        EXPECT_EQ(c.after.service, after.service);
+        EXPECT_EQ(c.entryHasSubkey, KeyExists(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY));
+        ExpectDecoysKept();
+        EXPECT_FALSE(FileExists(InfPath(7)));
+        EXPECT_TRUE(DeviceFirstIds("image") == std::vector<std::string>{OTHER_ID});
+    }
+}
+
+TEST_F(Registry, CompanionIsClosedAfterTheRunValueIsGone)
+{
+    InstallPackage();
+    HANDLE companion = StartCompanion();
+    ASSERT_NE(nullptr, companion);
+
+    EXPECT_EQ(0u, RunUninstaller().exitCode);
+
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(companion, 5000));
+    CloseHandle(companion);
+    EXPECT_EQ("WM_CLOSE run-value=absent\r\n", ReadBytes(LogDir() + "\\companion.txt"));
+}
