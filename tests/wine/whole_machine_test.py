@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Whole-machine proof of a clean-up run.
+
+Plants the complete package and its decoys on a fresh copy of the test
+machine, runs the uninstaller with the companion open, and compares the whole
+machine before and after: both registry hives (read after `wineserver -k`,
+timestamps aside), every file under drive_c, and the image-class devices.
+Exactly the package's items may go; nothing may be added or changed. A second
+run on the cleaned machine changes nothing, exits 0 and does not pause.
+
+usage: whole_machine_test.py BASE_PREFIX TESTBED_EXE UNINSTALL_EXE
+"""
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+IMAGE_CLASS = "{6bdd1fc6-810f-11d0-bec7-08002be2092f}"
+
+# What Wine itself rewrites whenever a program starts, with the reason.
+WINE_CHURN = [
+    # Wine's display driver stamps its class key with the driver's date each
+    # time a process brings up the graphics driver (user32).
+    (r"^HKLM\\System\\CurrentControlSet\\Control\\Class\\"
+     r"\{4D36E968-E325-11CE-BFC1-08002BE10318\}\\[0-9]{4} \"driverdatedata\"$",
+     "display driver date"),
+]
+
+
+def read_hive(path, root):
+    """{key: {lowercased value name: data}}, timestamps and metadata left out."""
+    keys = {}
+    current = None
+    with open(path, encoding="utf-8", errors="surrogateescape") as hive:
+        text = hive.read().replace("\\\n", "")  # join continued values
+    for line in text.splitlines():
+        if line.startswith("["):
+            name = line[1:line.rindex("]")].replace("\\\\", "\\")
+            current = keys.setdefault(root + "\\" + name, {})
+        elif current is not None and line and not line.startswith(("#", ";")):
+            match = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)
+            if match:
+                current[match.group(1).lower()] = match.group(2)
+    return keys
+
+
+def snapshot(prefix):
+    subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=wine_env(prefix))
+    registry = read_hive(os.path.join(prefix, "system.reg"), "HKLM")
+    registry.update(read_hive(os.path.join(prefix, "user.reg"), "HKCU"))
+    files = {}
+    drive = os.path.join(prefix, "drive_c")
+    for folder, _, names in os.walk(drive):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.islink(path):
+                continue
+            with open(path, "rb") as f:
+                digest = hashlib.sha1(f.read()).hexdigest()
+            files[os.path.relpath(path, drive).lower()] = (digest, os.stat(path).st_mode)
+    return registry, files
+
+
+def image_devices(registry):
+    enum = "HKLM\\System\\CurrentControlSet\\Enum\\"
+    return sorted(key[len(enum):] for key, values in registry.items()
+                  if key.startswith(enum) and
+                  values.get('"classguid"', "").strip('"').lower() == IMAGE_CLASS)
+
+
+def churn(item):
+    return any(re.search(pattern, item, re.IGNORECASE) for pattern, _ in WINE_CHURN)
+
+
+def diff(before, after):
+    """Lists of (kind, what) for every removal, addition and change."""
+    registry_before, files_before = before
+    registry_after, files_after = after
+    removed, added, changed = [], [], []
+    for key in registry_before.keys() | registry_after.keys():
+        if key not in registry_after:
+            removed.append(("key", key))
+            continue
+        if key not in registry_before:
+            added.append(("key", key))
+            continue
+        old, new = registry_before[key], registry_after[key]
+        for value in old.keys() | new.keys():
+            if value not in new:
+                removed.append(("value", key + " " + value))
+            elif value not in old:
+                added.append(("value", key + " " + value))
+            elif old[value] != new[value] and not churn(key + " " + value):
+                changed.append(("value", key + " " + value))
+    for path in files_before.keys() | files_after.keys():
+        if path not in files_after:
+            removed.append(("file", path))
+        elif path not in files_before:
+            added.append(("file", path))
+        elif files_before[path] != files_after[path]:
+            changed.append(("file", path))
+    return sorted(removed), sorted(added), sorted(changed)
+
+
+def wine_env(prefix):
+    return dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
+
+
+def wine(prefix, *command):
+    started = time.monotonic()
+    status = subprocess.run(["wine", *command], env=wine_env(prefix),
+                            stdout=subprocess.DEVNULL).returncode
+    return status, time.monotonic() - started
+
+
+def package_removals(before_registry):
+    """What a clean-up run of the planted package must remove, and only that."""
+    enum = "HKLM\\System\\CurrentControlSet\\Enum\\"
+    device = [key for key, values in before_registry.items()
+              if key.startswith(enum + "ROOT\\KESTRELTEST\\") and key.count("\\") == 6 and
+              "VID_1B3F&PID_2002" in values.get('"hardwareid"', "").upper()]
+    assert len(device) == 1, device
+    uninstall = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" \
+                "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}"
+    service = "HKLM\\System\\CurrentControlSet\\Services\\TarnCamSvc"
+    keys = [uninstall, service, device[0]]
+    expected = [("key", key) for key in before_registry
+                if any(key.lower() == k.lower() or key.lower().startswith(k.lower() + "\\")
+                       for k in keys)]
+    expected.append(("value", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run \"snapdeck\""))
+    files = ["windows/inf/oem7.inf", "windows/inf/oem7.pnf",
+             "windows/system32/drivers/camlynx.sys", "windows/system32/drivers/camlynx.dll",
+             "windows/system32/drivers/camlynx.ax", "windows/system32/drivers/camlynxui.exe",
+             "windows/syswow64/camlynx.dll", "windows/syswow64/camlynx.ax",
+             "windows/syswow64/camlynxui.exe"]
+    expected += [("file", f) for f in files]
+    return sorted(expected), device[0]
+
+
+def main():
+    base, testbed, uninstall = (os.path.abspath(arg) for arg in sys.argv[1:4])
+    os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)  # where companion.exe is
+    prefix = os.path.join(os.path.dirname(base), "run-whole-machine")
+    shutil.rmtree(prefix, ignore_errors=True)
+    subprocess.run(["cp", "-a", base, prefix], check=True)
+    failures = []
+    passes = []
+
+    def check(condition, message):
+        print(("ok   " if condition else "FAIL ") + message)
+        (passes if condition else failures).append(message)
+
+    try:
+        check(wine(prefix, testbed, "plant")[0] == 0, "package and decoys planted")
+        before = snapshot(prefix)
+        expected, device = package_removals(before[0])
+        devices_before = image_devices(before[0])
+
+        check(wine(prefix, testbed, "companion")[0] == 0, "companion started")
+        status, seconds = wine(prefix, uninstall)
+        check(status == 0, "first run exits 0")
+        check(seconds >= 1.0, f"first run pauses for the companion ({seconds:.2f} s)")
+        after = snapshot(prefix)
+        # The companion's own record of the WM_CLOSE it received.
+        log = after[1].pop("kestreltest/companion.txt", None)
+        check(log is not None and log[0] == hashlib.sha1(b"WM_CLOSE run-value=absent\r\n").hexdigest(),
+              "companion closed once, after the Run value was deleted")
+        removed, added, changed = diff(before, after)
+        check(removed == expected, "exactly the package's items removed")
+        for item in sorted(set(removed) ^ set(expected)):
+            print("     ", "unexpectedly removed" if item in removed else "not removed", *item)
+        check(not added, "nothing added " + repr(added))
+        check(not changed, "nothing changed " + repr(changed))
+        devices_after = image_devices(after[0])
+        package_device = device.split("\\Enum\\", 1)[1]
+        check(devices_after == [d for d in devices_before if d != package_device],
+              f"image devices: {devices_before} -> {devices_after}")
+
+        wine(prefix, testbed, "report")  # Wine started, so only the run is timed
+        status, seconds = wine(prefix, uninstall)
+        check(status == 0, "second run exits 0")
+        check(seconds < 1.0, f"second run does not pause ({seconds:.2f} s)")
+        again_state = snapshot(prefix)
+        again_state[1].pop("kestreltest/companion.txt", None)
+        again = diff(after, again_state)
+        check(again == ([], [], []), "second run changes nothing " + repr(again))
+    finally:
+        subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stderr=subprocess.DEVNULL)
+        if not os.environ.get("WINE_KEEP_PREFIX"):
+            shutil.rmtree(prefix, ignore_errors=True)
+    print(f"{len(passes)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
