@@ -1,10 +1,8 @@
 // Image-class devices whose first hardware ID contains one of the package
 // INF's model IDs are removed through the class installer; nothing else is.
-#include <gtest/gtest.h>
-
 #include <map>
 
-#include "package.h"
+#include "clean_machine.h"
 
 static std::string MarkedInf(const std::string& models, const std::string& files = "")
 {
@@ -26,10 +24,8 @@ struct DeviceCase {
     std::vector<std::string> driverFiles = {};  // planted in system32\drivers
 };
 
-class Devices : public ::testing::Test {
+class Devices : public CleanMachine {
 protected:
-    void SetUp() override { ResetMachine(); }
-    void TearDown() override { ResetMachine(); }
 
     void Check(const DeviceCase& c)
     {

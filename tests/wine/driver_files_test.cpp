@@ -1,11 +1,9 @@
 // The package INF found among OEM0.inf to OEM100.inf, its listed driver files
 // deleted from drivers and SysWOW64, then the INF and its PNF; two passes.
-#include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 
-#include "package.h"
+#include "clean_machine.h"
 
 static const std::string MARKER = "CatalogFile.ntx86=camlynx.cat";
 
@@ -37,10 +35,8 @@ struct FileCase {
     std::set<std::string> filesRemoved;
 };
 
-class DriverFiles : public ::testing::Test {
+class DriverFiles : public CleanMachine {
 protected:
-    void SetUp() override { ResetMachine(); }
-    void TearDown() override { ResetMachine(); }
 
     void Check(const FileCase& c)
     {

@@ -1,7 +1,5 @@
 // The three registry entries go first; everything that resembles them stays.
-#include <gtest/gtest.h>
-
-#include "package.h"
+#include "clean_machine.h"
 
 static const std::string ENTRY_SUBKEY = std::string(PACKAGE_ENTRY) + "\\Components";
 
@@ -24,11 +22,7 @@ static void ExpectDecoysKept()
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, OTHER_SERVICE));
 }
 
-class Registry : public ::testing::Test {
-protected:
-    void SetUp() override { ResetMachine(); }
-    void TearDown() override { ResetMachine(); }
-};
+using Registry = CleanMachine;
 
 TEST_F(Registry, EntriesGoAndLookAlikesStay)
 {

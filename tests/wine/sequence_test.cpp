@@ -1,11 +1,9 @@
 // The entry: hand-off while the camera application is registered, the
 // companion window closed on the clean-up path, exit status 0 throughout.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <sstream>
 
-#include "package.h"
+#include "clean_machine.h"
 
 static const std::string PROGRAM_EXE = "C:\\Program.exe";
 static const std::string INSTALLSHIELD_EXE = "C:\\Program Files\\InstallShield.exe";
@@ -28,16 +26,15 @@ static std::vector<bool> ItemStates()
     return states;
 }
 
-class Sequence : public ::testing::Test {
+class Sequence : public CleanMachine {
 protected:
-    void SetUp() override { ResetMachine(); }
     void TearDown() override
     {
         if (companion != nullptr) {
             TerminateProcess(companion, 1);
             CloseHandle(companion);
         }
-        ResetMachine();
+        CleanMachine::TearDown();
     }
     HANDLE companion = nullptr;
 };
