@@ -8,7 +8,7 @@ timestamps aside), every file under drive_c, and the image-class devices.
 Exactly the package's items may go; nothing may be added or changed. A second
 run on the cleaned machine changes nothing, exits 0 and does not pause.
 
-usage: whole_machine_test.py BASE_PREFIX TESTBED_EXE UNINSTALL_EXE
+usage: whole_machine_test.py BASE_PREFIX TESTBED_EXE UNINSTALL_EXE [RUN_NAME]
 """
 import hashlib
 import os
@@ -144,7 +144,8 @@ def package_removals(before_registry):
 def main():
     base, testbed, uninstall = (os.path.abspath(arg) for arg in sys.argv[1:4])
     os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)  # where companion.exe is
-    prefix = os.path.join(os.path.dirname(base), "run-whole-machine")
+    run_name = sys.argv[4] if len(sys.argv) > 4 else "whole-machine"
+    prefix = os.path.join(os.path.dirname(base), "run-" + run_name)
     shutil.rmtree(prefix, ignore_errors=True)
     subprocess.run(["cp", "-a", base, prefix], check=True)
     failures = []
