@@ -16,7 +16,7 @@ static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
     if (!MatchesPackageDevice(&hardwareIds, property, sizeof property))
         return;
     if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
-        GetLastError();
+        static_cast<void>(GetLastError());  // the device stays; nothing is reported
 }
 
 static HDEVINFO OpenClassDevices()

@@ -28,8 +28,7 @@ static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPS
 static void DeleteListedFile(const char* entry)
 {
     char name[PIECE_SIZE];
-    CutListedName(entry, name);
-    if (!IsSafeListedName(name))
+    if (!SafeListedName(entry, name))
         return;
     DeleteFromFolder(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
     LowercaseAscii(name, sizeof name);
@@ -42,14 +41,8 @@ bool RemoveDriverFiles()
     InfMatch match;
     if (!FindPackageInf(&match))
         return false;
-    char piece[PIECE_SIZE];
-    while (ReadPiece(&match.reader, piece)) {
-        if (IsFileEntry(piece))
-            DeleteListedFile(piece);
-        if (ContainsText(piece, FILE_LIST_END))
-            break;
-    }
-    fclose(match.reader.file);
+    ForEachFileEntry(&match.reader, DeleteListedFile);
+    (void)fclose(match.reader.file);  // read only: nothing to lose
     ForceDeleteFile(match.path);
     char pnfPath[PATH_SIZE];
     return FormPnfPath(pnfPath, match.path) && ForceDeleteFile(pnfPath);

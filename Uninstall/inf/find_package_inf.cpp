@@ -11,7 +11,7 @@ bool FindPackageInf(InfMatch* match)
     for (int number = 0; number <= OEM_INF_LAST; number++) {
         if (!FormatOemInfPath(match->path, windowsDirectory, number))
             continue;
-        if (OpenMarkedInf(match->path, CATALOG_MARKER, &match->reader))
+        if (OpenMarkedInf(match->path, &match->reader))
             return true;
     }
     return false;

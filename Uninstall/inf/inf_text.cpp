@@ -1,6 +1,8 @@
 #include "inf_text.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 static constexpr int TEXT_END = 0x1A;  // Ctrl-Z: the runtime's text mode stops here
 
@@ -95,21 +97,39 @@ bool FileMayHoldText(FILE* file, const char* text)
     }
 }
 
-bool OpenMarkedInf(const char* path, const char* marker, PieceReader* reader)
+bool FindMarker(FILE* file, PieceReader* reader)
+{
+    if (!FileMayHoldText(file, CATALOG_MARKER) || fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    StartPieces(reader, file);
+    char piece[PIECE_SIZE];
+    while (ReadPiece(reader, piece)) {
+        if (ContainsText(piece, CATALOG_MARKER))
+            return true;
+    }
+    return false;
+}
+
+bool OpenMarkedInf(const char* path, PieceReader* reader)
 {
     FILE* file = fopen(path, "rb");
     if (file == nullptr)
         return false;
-    if (FileMayHoldText(file, marker) && fseek(file, 0, SEEK_SET) == 0) {
-        StartPieces(reader, file);
-        char piece[PIECE_SIZE];
-        while (ReadPiece(reader, piece)) {
-            if (ContainsText(piece, marker))
-                return true;
-        }
-    }
-    fclose(file);
+    if (FindMarker(file, reader))
+        return true;
+    (void)fclose(file);  // closing a read stream loses nothing
     return false;
+}
+
+void ForEachFileEntry(PieceReader* reader, void (*onEntry)(const char* entry))
+{
+    char piece[PIECE_SIZE];
+    while (ReadPiece(reader, piece)) {
+        if (IsFileEntry(piece))
+            onEntry(piece);
+        if (ContainsText(piece, FILE_LIST_END))
+            return;
+    }
 }
 
 bool IsFileEntry(const char* piece)
@@ -134,13 +154,18 @@ bool IsSafeListedName(const char* name)
     return strpbrk(name, "\\/:") == nullptr;
 }
 
+bool SafeListedName(const char* entry, char (&name)[PIECE_SIZE])
+{
+    CutListedName(entry, name);
+    return IsSafeListedName(name);
+}
+
 bool GoesToSysWow64(const char* lowercasedName)
 {
-    for (const char* extension : WOW64_EXTENSIONS) {
-        if (ContainsText(lowercasedName, extension))
-            return true;
-    }
-    return false;
+    return std::any_of(std::begin(WOW64_EXTENSIONS), std::end(WOW64_EXTENSIONS),
+                       [lowercasedName](const char* extension) {
+                           return ContainsText(lowercasedName, extension);
+                       });
 }
 
 bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,

@@ -32,10 +32,17 @@ bool ReadPiece(PieceReader* reader, char (&piece)[PIECE_SIZE]);
 // before an LF and cuts the text short, so it never joins separate bytes.
 bool FileMayHoldText(FILE* file, const char* text);
 
-// Opens path and reads pieces until one holds marker. On success the
-// reader's stream stays open, positioned after that piece, for the caller to
-// read on and close; otherwise the file is closed.
-bool OpenMarkedInf(const char* path, const char* marker, PieceReader* reader);
+// Reads the stream's pieces until one holds CATALOG_MARKER, and leaves the
+// reader after that piece; false when no piece does. The stream stays open.
+bool FindMarker(FILE* file, PieceReader* reader);
+// Opens path and looks for the marker in it. On success the reader's stream
+// stays open, positioned after the marker's piece, for the caller to read on
+// and close; otherwise the file is closed.
+bool OpenMarkedInf(const char* path, PieceReader* reader);
+
+// Reads the rest of the package INF and hands each file-list entry to
+// onEntry, up to the piece that holds the file-list end.
+void ForEachFileEntry(PieceReader* reader, void (*onEntry)(const char* entry));
 
 bool IsFileEntry(const char* piece);
 // The name an entry lists: its line feed, if any, dropped, then the two
@@ -43,6 +50,8 @@ bool IsFileEntry(const char* piece);
 void CutListedName(const char* piece, char (&name)[PIECE_SIZE]);
 // A name that can only denote a file directly inside the target folder.
 bool IsSafeListedName(const char* name);
+// The entry's listed name; false when it is not safe to delete.
+bool SafeListedName(const char* entry, char (&name)[PIECE_SIZE]);
 bool GoesToSysWow64(const char* lowercasedName);
 
 // Fills path from a "%s...%s" format; false, leaving no usable path, when

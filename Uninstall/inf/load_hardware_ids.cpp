@@ -11,10 +11,10 @@ void LoadHardwareIds()
     InfMatch match;
     if (!FindPackageInf(&match))
         return;
-    fclose(match.reader.file);
+    (void)fclose(match.reader.file);  // only the path is needed
     HINF inf = SetupOpenInfFileA(match.path, nullptr, INF_STYLE_WIN4, nullptr);
     if (inf == INVALID_HANDLE_VALUE) {
-        GetLastError();
+        static_cast<void>(GetLastError());  // not a valid INF: no IDs, no report
         return;
     }
     hardwareIds.count = 0;

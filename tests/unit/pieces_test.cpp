@@ -104,7 +104,7 @@ TEST(Pieces, MarkerSearch)
     };
     for (const MarkerCase& c : cases) {
         PieceReader reader;
-        bool found = OpenMarkedInf(WriteTemp(c.bytes).c_str(), MARKER.c_str(), &reader);
+        bool found = OpenMarkedInf(WriteTemp(c.bytes).c_str(), &reader);
         EXPECT_EQ(c.found, found) << c.name;
         if (!found)
             continue;
@@ -118,7 +118,7 @@ TEST(Pieces, MarkerSearch)
 TEST(Pieces, MissingFileIsNoMatch)
 {
     PieceReader reader;
-    EXPECT_FALSE(OpenMarkedInf((testing::TempDir() + "absent.inf").c_str(), MARKER.c_str(), &reader));
+    EXPECT_FALSE(OpenMarkedInf((testing::TempDir() + "absent.inf").c_str(), &reader));
 }
 
 TEST(Pieces, RawSearchSeesTextAcrossBlockBoundaries)
@@ -132,5 +132,28 @@ TEST(Pieces, RawSearchSeesTextAcrossBlockBoundaries)
         file = fopen(WriteTemp(bytes).c_str(), "rb");
         EXPECT_FALSE(FileMayHoldText(file, MARKER.c_str())) << before;
         fclose(file);
+    }
+}
+
+static std::vector<std::string> entriesSeen;
+
+TEST(Pieces, FileListRunsFromAfterTheMarkerToDestinationDirs)
+{
+    struct { const char* name; std::string bytes; PieceList entries; } cases[] = {
+        {"package list",
+         "Driver=1\r\n" + MARKER + "\r\na.sys=1\r\nb.txt=2\r\n[DestinationDirs]\r\nlate.sys=1\r\n",
+         {"a.sys=1\n"}},
+        {"end header that is an entry too", MARKER + "\r\n[DestinationDirs]=1\r\nx=1\r\n",
+         {"[DestinationDirs]=1\n"}},
+        {"no end header", MARKER + "\na=1\nb=12", {"a=1\n", "b=12"}},
+        {"marker on the last line", "a=1\r\n" + MARKER, {}},
+    };
+    for (const auto& c : cases) {
+        PieceReader reader;
+        ASSERT_TRUE(OpenMarkedInf(WriteTemp(c.bytes).c_str(), &reader)) << c.name;
+        entriesSeen.clear();
+        ForEachFileEntry(&reader, [](const char* entry) { entriesSeen.push_back(entry); });
+        fclose(reader.file);
+        EXPECT_EQ(c.entries, entriesSeen) << c.name;
     }
 }
