@@ -1,0 +1,109 @@
+// Arbitrary bytes as an OEM INF file, through the INF decisions in the order
+// the uninstaller makes them: line pieces, the marker search, then for every
+// file-list entry the name cut and safety test, the drivers path, the
+// SysWOW64 test and path. Properties are checked on every input.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "inf_text.h"
+
+#define CHECK(condition)                                                     \
+    do {                                                                     \
+        if (!(condition)) {                                                  \
+            fprintf(stderr, "property failed: %s (line %d)\n", #condition, __LINE__); \
+            abort();                                                         \
+        }                                                                    \
+    } while (0)
+
+// The text as the C runtime's text mode delivers it, written plainly.
+static std::string TextModeText(const uint8_t* data, size_t size)
+{
+    std::string text;
+    for (size_t i = 0; i < size && data[i] != 0x1A; i++) {
+        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n')
+            continue;
+        text += static_cast<char>(data[i]);
+    }
+    return text;
+}
+
+static FILE* OpenBytes(const uint8_t* data, size_t size)
+{
+    return fmemopen(const_cast<uint8_t*>(data), size, "rb");
+}
+
+static void CheckPieces(const uint8_t* data, size_t size, bool mayHoldMarker)
+{
+    // A NUL byte ends a piece's C string early, so only texts without one
+    // show each piece whole.
+    bool whole = memchr(data, 0, size) == nullptr;
+    FILE* file = OpenBytes(data, size);
+    PieceReader reader;
+    StartPieces(&reader, file);
+    std::string joined;
+    bool markerSeen = false;
+    bool previousWasShort = false;
+    char piece[PIECE_SIZE];
+    while (ReadPiece(&reader, piece)) {
+        size_t length = strlen(piece);
+        CHECK(length < PIECE_SIZE);
+        CHECK(!whole || !previousWasShort);  // only the last piece may end early
+        previousWasShort = length < PIECE_SIZE - 1 && (length == 0 || piece[length - 1] != '\n');
+        joined += piece;
+        markerSeen = markerSeen || ContainsText(piece, CATALOG_MARKER);
+    }
+    CHECK(!ReadPiece(&reader, piece));
+    fclose(file);
+    // The raw-byte shortcut never hides a marker that a piece holds.
+    CHECK(mayHoldMarker || !markerSeen);
+    if (whole)
+        CHECK(joined == TextModeText(data, size));
+}
+
+static const char* directory;
+
+static void CheckEntry(const char* entry)
+{
+    CHECK(IsFileEntry(entry));
+    char name[PIECE_SIZE];
+    if (!SafeListedName(entry, name))
+        return;
+    CHECK(name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0);
+    CHECK(strpbrk(name, "\\/:") == nullptr);
+    char path[PATH_SIZE];
+    if (FormatPath(path, DRIVERS_PATH_FORMAT, directory, name)) {
+        CHECK(strlen(path) < PATH_SIZE);
+        CHECK(std::string(path) == std::string(directory) + "\\drivers\\" + name);
+    } else {
+        CHECK(strlen(directory) + strlen("\\drivers\\") + strlen(name) >= PATH_SIZE);
+    }
+    LowercaseAscii(name, sizeof name);
+    for (const char* c = name; *c != '\0'; c++)
+        CHECK(*c < 'A' || *c > 'Z');
+    if (GoesToSysWow64(name) && FormatPath(path, WOW64_PATH_FORMAT, directory, name))
+        CHECK(strlen(path) < PATH_SIZE);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;  // fmemopen refuses an empty buffer
+    FILE* file = OpenBytes(data, size);
+    bool mayHoldMarker = FileMayHoldText(file, CATALOG_MARKER);
+    fclose(file);
+    CheckPieces(data, size, mayHoldMarker);
+
+    // A short and a long system directory: the long one makes paths overflow.
+    static const std::string longDirectory = "C:\\" + std::string(200, 'd');
+    for (const char* dir : {"C:\\Windows\\system32", longDirectory.c_str()}) {
+        directory = dir;
+        file = OpenBytes(data, size);
+        PieceReader reader;
+        if (FindMarker(file, &reader))
+            ForEachFileEntry(&reader, CheckEntry);
+        fclose(file);
+    }
+    return 0;
+}
