@@ -1,22 +1,14 @@
 // Arbitrary bytes as models-section hardware IDs and a device's 256-byte
 // hardware-ID property (perhaps without a terminating zero), through the
 // table and the matching decision.
-#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "fuzz_check.h"
 #include "hardware_id_table.h"
-
-#define CHECK(condition)                                                     \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
-            fprintf(stderr, "property failed: %s (line %d)\n", #condition, __LINE__); \
-            abort();                                                         \
-        }                                                                    \
-    } while (0)
 
 static std::string Lowercase(std::string text)
 {

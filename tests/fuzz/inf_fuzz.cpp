@@ -7,15 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_check.h"
 #include "inf_text.h"
-
-#define CHECK(condition)                                                     \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
-            fprintf(stderr, "property failed: %s (line %d)\n", #condition, __LINE__); \
-            abort();                                                         \
-        }                                                                    \
-    } while (0)
 
 // The text as the C runtime's text mode delivers it, written plainly.
 static std::string TextModeText(const uint8_t* data, size_t size)
