@@ -179,11 +179,13 @@ std::string PlantDevice(const char* className, const std::vector<std::string>& h
     return instanceId;
 }
 
-// Calls visit(set, device, instanceId) for every device of every class.
+// Calls visit(set, device, instanceId) for every device of the class, or of
+// every class when classGuid is null; present or not.
 template <typename Visit>
-static void ForEachDevice(Visit visit)
+static void ForEachDevice(const GUID* classGuid, Visit visit)
 {
-    HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    HDEVINFO set = SetupDiGetClassDevsA(classGuid, nullptr, nullptr,
+                                        classGuid != nullptr ? 0 : DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE)
         return;
     SP_DEVINFO_DATA device;
@@ -201,7 +203,7 @@ static void ForEachDevice(Visit visit)
 bool DeviceExists(const std::string& instanceId)
 {
     bool found = false;
-    ForEachDevice([&](HDEVINFO, SP_DEVINFO_DATA*, const std::string& id) {
+    ForEachDevice(nullptr, [&](HDEVINFO, SP_DEVINFO_DATA*, const std::string& id) {
         found = found || lstrcmpiA(id.c_str(), instanceId.c_str()) == 0;
     });
     return !instanceId.empty() && found;
@@ -213,27 +215,19 @@ std::vector<std::string> DeviceFirstIds(const char* className)
     GUID guid;
     if (!ClassGuid(className, &guid))
         return ids;
-    HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, 0);
-    if (set == INVALID_HANDLE_VALUE)
-        return ids;
-    SP_DEVINFO_DATA device;
-    for (DWORD index = 0;; index++) {
-        device.cbSize = sizeof device;
-        if (!SetupDiEnumDeviceInfo(set, index, &device))
-            break;
+    ForEachDevice(&guid, [&](HDEVINFO set, SP_DEVINFO_DATA* device, const std::string&) {
         char property[1024] = "";
-        if (SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr,
+        if (SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr,
                                               reinterpret_cast<BYTE*>(property),
                                               sizeof property - 2, nullptr))
             ids.push_back(property);
-    }
-    SetupDiDestroyDeviceInfoList(set);
+    });
     return ids;
 }
 
 void RemoveTestDevices()
 {
-    ForEachDevice([](HDEVINFO set, SP_DEVINFO_DATA* device, const std::string& id) {
+    ForEachDevice(nullptr, [](HDEVINFO set, SP_DEVINFO_DATA* device, const std::string& id) {
         if (StrStrIA(id.c_str(), "KESTRELTEST") != nullptr)
             SetupDiCallClassInstaller(DIF_REMOVE, set, device);
     });
