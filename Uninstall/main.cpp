@@ -36,7 +36,10 @@ void CloseCompanionWindow()
     HWND window = FindWindowA(DIALOG_CLASS, COMPANION_NAME);
     if (window == nullptr)
         return;
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    // A companion that hangs, or asks "Exit?" with nobody at the screen, must
+    // not hold the uninstall up: SendMessageA would wait for it for ever.
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, COMPANION_CLOSE_TIMEOUT_MS,
+                        nullptr);
     // Give the companion time to exit and release the driver files it holds.
     Sleep(COMPANION_CLOSE_PAUSE_MS);
 }

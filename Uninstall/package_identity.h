@@ -36,4 +36,5 @@ inline constexpr int OEM_INF_LAST = 100;    // OEM0.inf .. OEM100.inf are search
 inline constexpr int HARDWARE_ID_SLOTS = 64;
 inline constexpr int HARDWARE_ID_SIZE = 64;
 inline constexpr int HARDWARE_ID_PROPERTY_SIZE = 256;
+inline constexpr unsigned COMPANION_CLOSE_TIMEOUT_MS = 5000;
 inline constexpr unsigned COMPANION_CLOSE_PAUSE_MS = 1000;

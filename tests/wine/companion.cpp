@@ -1,12 +1,15 @@
 // Stand-in for the companion application: a dialog-class window titled
 // SnapDeck. On WM_CLOSE it appends one line to the log named on its command
-// line, saying whether the HKLM Run value was still there, and exits.
+// line, saying whether the HKLM Run value was still there, and exits; given
+// "hang" after the log, it never returns from WM_CLOSE instead.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 static WNDPROC dialogProc;
 static const char* logPath;
+static bool hangsOnClose;
 
 static void LogClose()
 {
@@ -30,6 +33,8 @@ static LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, 
 {
     if (message == WM_CLOSE) {
         LogClose();
+        while (hangsOnClose)
+            Sleep(INFINITE);
         DestroyWindow(window);
         PostQuitMessage(0);
         return 0;
@@ -40,6 +45,7 @@ static LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, 
 int main(int argc, char** argv)
 {
     logPath = argc > 1 ? argv[1] : "C:\\kestreltest\\companion.txt";
+    hangsOnClose = argc > 2 && strcmp(argv[2], "hang") == 0;
     HWND window = CreateWindowExA(0, "#32770", "SnapDeck", WS_OVERLAPPED, 0, 0, 200, 100,
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr)

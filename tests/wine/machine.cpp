@@ -265,9 +265,14 @@ HANDLE StartProgram(const std::string& exe, const std::string& arguments)
 RunResult RunUninstaller(const std::string& arguments)
 {
     const char* exe = getenv("UNINSTALL_EXE");
+    return RunProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+}
+
+RunResult RunProgram(const std::string& exe, const std::string& arguments)
+{
     RunResult result = {~0u, 0};
     ULONGLONG start = GetTickCount64();
-    HANDLE process = StartProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+    HANDLE process = StartProgram(exe, arguments);
     if (process == nullptr)
         return result;
     WaitForSingleObject(process, 60000);

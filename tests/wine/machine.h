@@ -46,6 +46,8 @@ struct RunResult {
 };
 // Starts exe (a Windows path) with the argument text; null on failure.
 HANDLE StartProgram(const std::string& exe, const std::string& arguments);
+// Starts exe as StartProgram does and waits for it, at most a minute.
+RunResult RunProgram(const std::string& exe, const std::string& arguments = "");
 // Runs the uninstaller named by the UNINSTALL_EXE environment variable (a
 // Unix path) with the given argument text and waits for it.
 RunResult RunUninstaller(const std::string& arguments = "");

@@ -65,6 +65,8 @@ static const char* const OTHER_INF =
     "otherscan.sys=1\r\n"
     "otherscan.dll=1\r\n";
 
+const char* const COMPANION_WINDOW = "companion window SnapDeck";
+
 std::string LogDir() { return "C:\\kestreltest"; }
 
 struct PlantedFile {
@@ -105,7 +107,7 @@ std::vector<MachineItem> MachineItems()
         {"Run value SnapDeck (HKLM)", true,
          [] { return ValueExists(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck"); }},
         {"service key TarnCamSvc", true, [] { return KeyExists(HKEY_LOCAL_MACHINE, SERVICE_PATH); }},
-        {"companion window SnapDeck", true,
+        {COMPANION_WINDOW, true,
          [] { return FindWindowA("#32770", "SnapDeck") != nullptr; }},
         {"image device " + std::string(PACKAGE_ID), true, [] { return DeviceWithFirstId(PACKAGE_ID); }},
         {"inf\\OEM7.inf", true, [] { return FileExists(InfPath(7)); }},
@@ -131,7 +133,7 @@ std::vector<MachineItem> MachineItems()
     return items;
 }
 
-void InstallPackage(int infNumber)
+ItemLabels InstallPackage()
 {
     PutValue(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY, "DisplayName", "KestrelCam");
     PutValue(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY, "UninstallString", SETUP_EXE);
@@ -139,8 +141,8 @@ void InstallPackage(int infNumber)
     PutValue(HKEY_LOCAL_MACHINE, SERVICE_PATH, "ImagePath", "system32\\drivers\\camlynx.sys");
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Enum", "Count", "1");
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning", "Gain", "4");
-    WriteBytes(InfPath(infNumber), PACKAGE_INF);
-    WriteBytes(InfPath(infNumber, "PNF"), "PNF of the package INF");
+    WriteBytes(InfPath(7), PACKAGE_INF);
+    WriteBytes(InfPath(7, "PNF"), "PNF of the package INF");
     for (const PlantedFile& file : PACKAGE_FILES)
         WriteBytes(FolderPath(file.folder) + "\\" + file.name, file.name);
     PlantDevice("image", {PACKAGE_ID, "USB\\VID_1B3F&PID_2002"});
@@ -152,6 +154,13 @@ void InstallPackage(int infNumber)
     WriteBytes(InfPath(3), OTHER_INF);
     WriteBytes(InfPath(3, "PNF"), "PNF of another INF");
     PlantDevice("image", {OTHER_ID, "USB\\VID_04F2&PID_B5A1"});
+
+    ItemLabels absent;
+    for (const MachineItem& item : MachineItems()) {
+        if (item.label != COMPANION_WINDOW && !item.present())
+            absent.push_back(item.label);
+    }
+    return absent;
 }
 
 void ResetMachine()
@@ -176,9 +185,10 @@ void ResetMachine()
     RemoveTestDevices();
 }
 
-HANDLE StartCompanion()
+HANDLE StartCompanion(bool hangsOnClose)
 {
-    HANDLE process = StartProgram(HelperPath("companion.exe"), LogDir() + "\\companion.txt");
+    HANDLE process = StartProgram(HelperPath("companion.exe"),
+                                  LogDir() + "\\companion.txt" + (hangsOnClose ? " hang" : ""));
     if (process == nullptr)
         return nullptr;
     if (!WaitUntil([] { return FindWindowA("#32770", "SnapDeck") != nullptr; }, 10000)) {

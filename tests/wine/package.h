@@ -22,6 +22,9 @@ extern const char* const OTHER_ID;       // another vendor's camera
 
 std::string LogDir();  // C:\kestreltest: where helper programs write
 
+using ItemLabels = std::vector<std::string>;
+extern const char* const COMPANION_WINDOW;  // label of the companion's window item
+
 struct MachineItem {
     std::string label;
     bool removedByCleanUp;  // false: a decoy, which every run must leave
@@ -30,12 +33,15 @@ struct MachineItem {
 
 // Every package item and decoy that InstallPackage plants, in a fixed order.
 std::vector<MachineItem> MachineItems();
-// The package installed as OEM<infNumber>.inf with its files, registry
-// entries and devices, plus the decoys. The application key is not set.
-void InstallPackage(int infNumber = 7);
+// The package installed as OEM7.inf with its files, registry entries and
+// devices, plus the decoys. The application key is not set. Returns the
+// labels of the items that are not on the machine afterwards: empty when
+// everything was planted.
+ItemLabels InstallPackage();
 // Removes whatever InstallPackage, the tests and the helpers may have left.
 void ResetMachine();
 
 // Starts the companion stand-in and waits for its window; logs to
-// LogDir()\companion.txt. Returns the process handle, or null.
-HANDLE StartCompanion();
+// LogDir()\companion.txt. A hanging companion never returns from WM_CLOSE.
+// Returns the process handle, or null.
+HANDLE StartCompanion(bool hangsOnClose = false);

@@ -39,11 +39,9 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ResetMachine();
-        if (c.packageInstalled) {
-            InstallPackage();
-        } else {
+        ASSERT_EQ(ItemLabels{}, InstallPackage());
+        if (!c.packageInstalled) {
             // Decoys only, and a marked INF to show the later stages still run.
-            InstallPackage();
             DeleteTree(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY);
             DeleteValue(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck");
             DeleteTree(HKEY_LOCAL_MACHINE, SERVICE_PATH);
@@ -69,7 +67,7 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
 
 TEST_F(Registry, CompanionIsClosedAfterTheRunValueIsGone)
 {
-    InstallPackage();
+    ASSERT_EQ(ItemLabels{}, InstallPackage());
     HANDLE companion = StartCompanion();
     ASSERT_NE(nullptr, companion);
 

@@ -1,6 +1,7 @@
 // The demo's hands on the Wine machine:
 //   testbed install   plant the package and its decoys, start the companion
 //   testbed plant     plant the package and its decoys only
+//                     (both fail, naming each item, when planting fails)
 //   testbed companion start the companion and wait for its window
 //   testbed report    one line per item: expected|label|present (1 or 0),
 //                     expected being what a clean-up run does to it
@@ -12,8 +13,13 @@
 int main(int argc, char** argv)
 {
     const char* command = argc > 1 ? argv[1] : "";
-    if (strcmp(command, "install") == 0 || strcmp(command, "plant") == 0)
-        InstallPackage();
+    if (strcmp(command, "install") == 0 || strcmp(command, "plant") == 0) {
+        ItemLabels absent = InstallPackage();
+        for (const std::string& label : absent)
+            fprintf(stderr, "testbed: not planted: %s\n", label.c_str());
+        if (!absent.empty())
+            return 1;
+    }
     // The companion keeps running after testbed exits.
     if (strcmp(command, "install") == 0 || strcmp(command, "companion") == 0)
         return StartCompanion() != nullptr ? 0 : 1;
