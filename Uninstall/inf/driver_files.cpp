@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <setupapi.h>
 
 #include "package_inf.h"
 #include "stages.h"
@@ -36,6 +37,14 @@ static void DeleteListedFile(const char* entry)
         DeleteFromFolder(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name);
 }
 
+// From Vista on, the package stays in the driver store, and Windows would
+// install the camera's driver again from there; on 5.2 its catalog stays
+// registered. Flags 0: SetupAPI refuses while a device still uses the INF.
+static bool UninstallFromDriverStore(const char* infPath)
+{
+    return SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) != FALSE;
+}
+
 bool RemoveDriverFiles()
 {
     InfMatch match;
@@ -43,7 +52,15 @@ bool RemoveDriverFiles()
         return false;
     ForEachFileEntry(&match.reader, DeleteListedFile);
     (void)fclose(match.reader.file);  // read only: nothing to lose
+    bool uninstalled = UninstallFromDriverStore(match.path);
+    // Deleted directly as well: Windows keeps them when SetupAPI refuses, and
+    // older Windows leave the PNF behind.
     ForceDeleteFile(match.path);
     char pnfPath[PATH_SIZE];
-    return FormPnfPath(pnfPath, match.path) && ForceDeleteFile(pnfPath);
+    if (!FormPnfPath(pnfPath, match.path))
+        return false;
+    if (ForceDeleteFile(pnfPath))
+        return true;
+    // Once SetupAPI has taken the package out, the PNF went with it.
+    return uninstalled && GetLastError() == ERROR_FILE_NOT_FOUND;
 }

@@ -198,3 +198,9 @@ bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath)
     pnfPath[length] = '\0';
     return true;
 }
+
+const char* InfFileName(const char* infPath)
+{
+    const char* lastSeparator = strrchr(infPath, '\\');
+    return lastSeparator != nullptr ? lastSeparator + 1 : infPath;
+}

@@ -60,3 +60,5 @@ bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directo
                 const char* name);
 bool FormatOemInfPath(char (&path)[PATH_SIZE], const char* windowsDirectory, int number);
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath);
+// The file name part of a path: what follows its last backslash.
+const char* InfFileName(const char* infPath);

@@ -98,19 +98,22 @@ TEST(InfText, OemInfPathIsDecimalWithoutLeadingZeros)
     EXPECT_FALSE(FormatOemInfPath(path, std::string(250, 'w').c_str(), 7));
 }
 
-TEST(InfText, PnfPathReplacesTheLastThreeCharacters)
+TEST(InfText, PnfPathAndFileNameComeFromTheInfPath)
 {
-    struct { std::string inf; bool formed; std::string pnf; } cases[] = {
-        {"C:\\windows\\inf\\OEM7.inf", true, "C:\\windows\\inf\\OEM7.PNF"},
-        {"C:\\windows\\inf\\OEM100.inf", true, "C:\\windows\\inf\\OEM100.PNF"},
-        {"inf", true, "PNF"},
-        {"in", false, ""},
-        {std::string(PATH_SIZE - 5, 'p') + ".inf", true, std::string(PATH_SIZE - 5, 'p') + ".PNF"},
+    const std::string p251(PATH_SIZE - 5, 'p');
+    struct { std::string inf; bool formed; std::string pnf; std::string name; } cases[] = {
+        {"C:\\windows\\inf\\OEM7.inf", true, "C:\\windows\\inf\\OEM7.PNF", "OEM7.inf"},
+        {"C:\\windows\\inf\\OEM100.inf", true, "C:\\windows\\inf\\OEM100.PNF", "OEM100.inf"},
+        {"inf", true, "PNF", "inf"},
+        {"in", false, "", "in"},
+        {"C:\\inf\\", true, "C:\\iPNF", ""},
+        {p251 + ".inf", true, p251 + ".PNF", p251 + ".inf"},
     };
     for (const auto& c : cases) {
         char pnf[PATH_SIZE] = "";
         EXPECT_EQ(c.formed, FormPnfPath(pnf, c.inf.c_str())) << c.inf;
         EXPECT_EQ(c.pnf, c.formed ? std::string(pnf) : "");
+        EXPECT_EQ(c.name, InfFileName(c.inf.c_str())) << c.inf;
     }
 }
 
