@@ -6,14 +6,17 @@
 
 static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
 {
-    char property[HARDWARE_ID_PROPERTY_SIZE];
-    DWORD required = 0;
+    // Zeroed: a property stored without its terminating zeros leaves the
+    // rest of the buffer unwritten, and the match reads only what Windows
+    // reports it wrote.
+    char property[HARDWARE_ID_PROPERTY_SIZE] = {};
+    DWORD written = 0;
     // Exactly TRUE: a property over 256 bytes fails with ERROR_INSUFFICIENT_BUFFER.
     if (SetupDiGetDeviceRegistryPropertyA(devices, device, SPDRP_HARDWAREID, nullptr,
                                           reinterpret_cast<BYTE*>(property), sizeof property,
-                                          &required) != TRUE)
+                                          &written) != TRUE)
         return;
-    if (!MatchesPackageDevice(&hardwareIds, property, sizeof property))
+    if (!MatchesPackageDevice(&hardwareIds, property, written))
         return;
     if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
         static_cast<void>(GetLastError());  // the device stays; nothing is reported

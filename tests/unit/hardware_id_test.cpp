@@ -17,13 +17,18 @@ static HardwareIdTable TableOf(std::initializer_list<const char*> ids)
     return table;
 }
 
-static bool Matches(const HardwareIdTable& table, const std::string& multiSz)
+// The property call's buffer: exactly its bytes, so a read past them is
+// caught; what it wrote, then stale bytes it did not write.
+static bool Matches(const HardwareIdTable& table, const std::string& multiSz,
+                    const std::string& stale = "")
 {
-    // Exactly the bytes the property call fills, so a read past them is caught.
     std::unique_ptr<char[]> property(new char[HARDWARE_ID_PROPERTY_SIZE]);
     memset(property.get(), 0, HARDWARE_ID_PROPERTY_SIZE);
-    memcpy(property.get(), multiSz.data(), std::min<size_t>(multiSz.size(), HARDWARE_ID_PROPERTY_SIZE));
-    return MatchesPackageDevice(&table, property.get(), HARDWARE_ID_PROPERTY_SIZE);
+    size_t written = std::min<size_t>(multiSz.size(), HARDWARE_ID_PROPERTY_SIZE);
+    memcpy(property.get(), multiSz.data(), written);
+    memcpy(property.get() + written, stale.data(),
+           std::min(stale.size(), HARDWARE_ID_PROPERTY_SIZE - written));
+    return MatchesPackageDevice(&table, property.get(), written);
 }
 
 static std::string MultiSz(std::initializer_list<const char*> strings)
@@ -88,4 +93,5 @@ TEST(HardwareIds, UnterminatedPropertyIsReadWithinItsBytes)
     EXPECT_TRUE(Matches(table, full + id));  // no zero byte anywhere
     EXPECT_FALSE(Matches(table, full + id.substr(0, id.size() - 1) + "3"));
     EXPECT_FALSE(Matches(table, std::string(HARDWARE_ID_PROPERTY_SIZE, 'X')));
+    EXPECT_FALSE(Matches(table, "USB\\VID_1B3F", "&PID_2002"));  // stale bytes after it
 }
