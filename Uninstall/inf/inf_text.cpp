@@ -79,14 +79,14 @@ static bool BytesContain(const unsigned char* bytes, size_t count, const char* t
 bool FileMayHoldText(FILE* file, const char* text)
 {
     // Each block is searched together with the last textLength - 1 bytes of
-    // the one before, so a match across a block boundary is still seen.
-    unsigned char window[16384 + 64];
+    // the one before, so a match across a block edge is still seen.
+    unsigned char window[LONGEST_SOUGHT_TEXT - 1 + INF_READ_BLOCK];
     size_t textLength = strlen(text);
-    if (textLength == 0 || textLength > 64)
+    if (textLength == 0 || textLength > LONGEST_SOUGHT_TEXT)
         return true;
     size_t kept = 0;
     for (;;) {
-        size_t got = fread(window + kept, 1, sizeof window - kept, file);
+        size_t got = fread(window + kept, 1, INF_READ_BLOCK, file);
         if (got == 0)
             return false;
         size_t total = kept + got;

@@ -8,6 +8,12 @@
 #include "package_identity.h"
 #include "text.h"
 
+// The raw pre-check and the piece reader both read a file in blocks of this
+// size, so their block edges fall at the same offsets.
+inline constexpr size_t INF_READ_BLOCK = 16384;
+// The longest text FileMayHoldText looks for.
+inline constexpr size_t LONGEST_SOUGHT_TEXT = 64;
+
 // Line pieces of a file opened in binary mode, delivered with the C runtime's
 // text-mode rules: CR LF arrives as LF, a lone CR arrives unchanged, and byte
 // 0x1A ends the text. A piece ends after its first LF (kept), after 255
@@ -19,7 +25,7 @@ struct PieceReader {
     size_t next;
     size_t filled;
     bool ended;
-    unsigned char block[16384];
+    unsigned char block[INF_READ_BLOCK];
 };
 
 void StartPieces(PieceReader* reader, FILE* file);

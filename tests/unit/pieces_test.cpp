@@ -2,27 +2,49 @@
 // finding the package's INF by its marker.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "inf_text.h"
 
-static std::string WriteTemp(const std::string& bytes)
+// A file named for this process and test, so tests run side by side by
+// ctest -j never share one; deleted when it goes out of scope.
+struct TempInf {
+    explicit TempInf(const std::string& bytes)
+    {
+        static int serial = 0;
+        path = testing::TempDir() + "pieces_" + std::to_string(getpid()) + "_" +
+               testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+               std::to_string(serial++) + ".inf";
+        FILE* file = fopen(path.c_str(), "wb");
+        EXPECT_NE(nullptr, file);
+        EXPECT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), file));
+        EXPECT_EQ(0, fclose(file));
+    }
+    ~TempInf() { remove(path.c_str()); }
+    const char* c_str() const { return path.c_str(); }
+    std::string path;
+};
+
+// Lines of 99 characters and a line feed, the last line feed at size - 1.
+static std::string Filler(size_t size)
 {
-    static int serial = 0;
-    std::string path = testing::TempDir() + "pieces_" + std::to_string(serial++) + ".inf";
-    FILE* file = fopen(path.c_str(), "wb");
-    EXPECT_NE(nullptr, file);
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-    return path;
+    std::string bytes(size, 'a');
+    for (size_t back = 1; back <= size; back += 100)
+        bytes[size - back] = '\n';
+    return bytes;
 }
+
+// Where the pre-check's and the reader's blocks meet, in file offsets.
+static const size_t BLOCK_EDGES[] = {INF_READ_BLOCK, 2 * INF_READ_BLOCK};
 
 static std::vector<std::string> Pieces(const std::string& bytes)
 {
     std::vector<std::string> pieces;
-    FILE* file = fopen(WriteTemp(bytes).c_str(), "rb");
+    FILE* file = fopen(TempInf(bytes).c_str(), "rb");
     PieceReader reader;
     StartPieces(&reader, file);
     char piece[PIECE_SIZE];
@@ -56,19 +78,25 @@ TEST(Pieces, TextModeRules)
         EXPECT_EQ(c.pieces, Pieces(c.bytes)) << c.name;
 }
 
-TEST(Pieces, CrLfSplitAcrossReadBlocksStillJoins)
+TEST(Pieces, TextModeRulesHoldAcrossBlockEdges)
 {
-    // The reader fills 16 KiB at a time; put CR and LF on either side.
-    std::string bytes;
-    while (bytes.size() < sizeof(PieceReader::block) - 1)
-        bytes += std::string(99, 'a') + "\n";
-    bytes.resize(sizeof(PieceReader::block) - 1);
-    bytes += "\r\nlast\n";
-    std::string text;
-    for (const std::string& piece : Pieces(bytes))
-        text += piece;
-    std::string expected = bytes.substr(0, bytes.size() - 7) + "\nlast\n";
-    EXPECT_EQ(expected, text);
+    for (size_t edge : BLOCK_EDGES) {
+        const std::string before = Filler(edge - 1), upTo = Filler(edge);
+        struct { const char* name; std::string bytes; std::string text; } cases[] = {
+            {"CR LF split by the edge", before + "\r\nlast\n", before + "\nlast\n"},
+            {"lone CR last before the edge", before + "\rnext\n", before + "\rnext\n"},
+            {"Ctrl-Z last before the edge", before + "\x1a" "after\n", before},
+            {"Ctrl-Z first after the edge", upTo + "\x1a" "after\n", upTo},
+        };
+        for (const auto& c : cases) {
+            std::string text;
+            for (const std::string& piece : Pieces(c.bytes))
+                text += piece;
+            // The filler is long and plain: a failure shows the text's end.
+            EXPECT_TRUE(c.text == text) << c.name << " at " << edge << ", text ends "
+                                        << testing::PrintToString(text.substr(edge - 8));
+        }
+    }
 }
 
 static const std::string MARKER = "CatalogFile.ntx86=camlynx.cat";
@@ -101,10 +129,14 @@ TEST(Pieces, MarkerSearch)
         {"UTF-16", utf16, false, ""},
         {"after Ctrl-Z", "a\r\n\x1a" + MARKER + "\r\n", false, ""},
         {"first of two markers", MARKER + "\r\n" + MARKER + "\r\n", true, "CatalogFile.ntx86=camlynx.cat\n"},
+        {"across the first block edge", Filler(INF_READ_BLOCK - 10) + MARKER + "\r\nn\r\n", true,
+         "n\n"},
+        {"across the second block edge", Filler(2 * INF_READ_BLOCK - 1) + MARKER + "\r\nn\r\n",
+         true, "n\n"},
     };
     for (const MarkerCase& c : cases) {
         PieceReader reader;
-        bool found = OpenMarkedInf(WriteTemp(c.bytes).c_str(), &reader);
+        bool found = OpenMarkedInf(TempInf(c.bytes).c_str(), &reader);
         EXPECT_EQ(c.found, found) << c.name;
         if (!found)
             continue;
@@ -118,20 +150,28 @@ TEST(Pieces, MarkerSearch)
 TEST(Pieces, MissingFileIsNoMatch)
 {
     PieceReader reader;
-    EXPECT_FALSE(OpenMarkedInf((testing::TempDir() + "absent.inf").c_str(), &reader));
+    std::string absent = testing::TempDir() + "absent_" + std::to_string(getpid()) + ".inf";
+    EXPECT_FALSE(OpenMarkedInf(absent.c_str(), &reader));
 }
 
-TEST(Pieces, RawSearchSeesTextAcrossBlockBoundaries)
+static bool RawSearchFinds(const std::string& bytes)
 {
-    for (size_t before : {size_t(0), size_t(16384 - 10), size_t(16384), size_t(40000)}) {
-        std::string bytes = std::string(before, 'a') + MARKER + "b";
-        FILE* file = fopen(WriteTemp(bytes).c_str(), "rb");
-        EXPECT_TRUE(FileMayHoldText(file, MARKER.c_str())) << before;
-        fclose(file);
-        bytes[before + 3] = 'X';
-        file = fopen(WriteTemp(bytes).c_str(), "rb");
-        EXPECT_FALSE(FileMayHoldText(file, MARKER.c_str())) << before;
-        fclose(file);
+    FILE* file = fopen(TempInf(bytes).c_str(), "rb");
+    bool found = FileMayHoldText(file, MARKER.c_str());
+    fclose(file);
+    return found;
+}
+
+TEST(Pieces, RawSearchSeesTheMarkerAtEveryOffsetAcrossEachBlockEdge)
+{
+    EXPECT_TRUE(RawSearchFinds(MARKER));
+    for (size_t edge : BLOCK_EDGES) {
+        for (size_t start = edge - MARKER.size(); start <= edge; start++) {
+            std::string bytes = std::string(start, 'a') + MARKER + "b";
+            EXPECT_TRUE(RawSearchFinds(bytes)) << start;
+            bytes[start + MARKER.size() / 2] = 'X';
+            EXPECT_FALSE(RawSearchFinds(bytes)) << start;
+        }
     }
 }
 
@@ -150,7 +190,7 @@ TEST(Pieces, FileListRunsFromAfterTheMarkerToDestinationDirs)
     };
     for (const auto& c : cases) {
         PieceReader reader;
-        ASSERT_TRUE(OpenMarkedInf(WriteTemp(c.bytes).c_str(), &reader)) << c.name;
+        ASSERT_TRUE(OpenMarkedInf(TempInf(c.bytes).c_str(), &reader)) << c.name;
         entriesSeen.clear();
         ForEachFileEntry(&reader, [](const char* entry) { entriesSeen.push_back(entry); });
         fclose(reader.file);

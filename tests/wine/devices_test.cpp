@@ -31,10 +31,13 @@ protected:
     {
         SCOPED_TRACE(c.name);
         ResetMachine();
-        for (const auto& inf : c.infs)
-            ASSERT_TRUE(WriteBytes(InfPath(inf.first), inf.second));
-        for (const std::string& file : c.driverFiles)
-            ASSERT_TRUE(WriteBytes(DriversDir() + "\\" + file, file));
+        for (const auto& inf : c.infs) {
+            ASSERT_TRUE(WriteBytes(InfPath(inf.first), inf.second) && FileExists(InfPath(inf.first)));
+        }
+        for (const std::string& file : c.driverFiles) {
+            std::string path = DriversDir() + "\\" + file;
+            ASSERT_TRUE(WriteBytes(path, file) && FileExists(path)) << path;
+        }
         std::vector<std::string> instanceIds;
         for (const PlantedDevice& device : c.devices) {
             instanceIds.push_back(PlantDevice(device.className, device.hardwareIds));

@@ -44,14 +44,15 @@ protected:
         ResetMachine();
         for (const auto& inf : c.infs) {
             bool readOnly = inf.first == 7;  // the package INF of the first case
-            ASSERT_TRUE(WriteBytes(InfPath(inf.first), inf.second, readOnly));
-            ASSERT_TRUE(WriteBytes(InfPath(inf.first, "PNF"), "PNF", readOnly));
+            const std::string infPath = InfPath(inf.first), pnfPath = InfPath(inf.first, "PNF");
+            ASSERT_TRUE(WriteBytes(infPath, inf.second, readOnly) && FileExists(infPath)) << infPath;
+            ASSERT_TRUE(WriteBytes(pnfPath, "PNF", readOnly) && FileExists(pnfPath)) << pnfPath;
         }
         for (std::string file : c.files) {
             bool readOnly = file[0] == '!';
             if (readOnly)
                 file.erase(0, 1);
-            ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly)) << file;
+            ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly) && FileExists(Resolve(file))) << file;
         }
 
         EXPECT_EQ(0u, RunUninstaller().exitCode);

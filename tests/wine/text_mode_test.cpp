@@ -49,12 +49,12 @@ static std::vector<std::string> ReaderPieces()
 TEST(TextMode, ReaderMatchesTheRuntimeOnCraftedInputs)
 {
     const std::string x255(255, 'x');
-    std::string block(16383, 'b');
+    std::string block(INF_READ_BLOCK - 1, 'b');  // the reader's block edge next
     const std::string inputs[] = {
         "a=1\r\nb=1\r\n", "a\rb\r\n", "a\r\r\n", "a\r", "\r", "\r\n", "\n\n",
         "a\x1a" "b\r\n", "\x1a", "a\r\x1a" "b", x255 + "\r\n", x255 + "yz\r\n",
         x255 + "\r" + "\n", std::string(1000, 'q'), block + "\r\nz\r\n", block + "\r", block + "\x1a",
-        std::string(16384 * 2 - 1, 'c') + "\r\nend\r\n", "",
+        std::string(2 * INF_READ_BLOCK - 1, 'c') + "\r\nend\r\n", "",
     };
     for (const std::string& input : inputs) {
         Write(input);

@@ -164,6 +164,9 @@ def package_removals(before_registry):
 
 def main():
     base, testbed, uninstall = (os.path.abspath(arg) for arg in sys.argv[1:4])
+    if not os.path.isfile(uninstall):
+        print(f"skipped: {uninstall} is not built")
+        return 77
     os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)  # where companion.exe is
     run_name = sys.argv[4] if len(sys.argv) > 4 else "whole-machine"
     prefix = os.path.join(os.path.dirname(base), "run-" + run_name)
