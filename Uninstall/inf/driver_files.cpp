@@ -53,8 +53,8 @@ bool RemoveDriverFiles()
     ForEachFileEntry(&match.reader, DeleteListedFile);
     (void)fclose(match.reader.file);  // read only: nothing to lose
     bool uninstalled = UninstallFromDriverStore(match.path);
-    // Deleted directly as well: Windows keeps them when SetupAPI refuses, and
-    // older Windows leave the PNF behind.
+    // Deleted directly as well: when SetupAPI refuses or fails, the files
+    // are still there.
     ForceDeleteFile(match.path);
     char pnfPath[PATH_SIZE];
     if (!FormPnfPath(pnfPath, match.path))
