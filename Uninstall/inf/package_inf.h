@@ -2,6 +2,7 @@
 // catalog marker line.
 #pragma once
 
+#include "file_names.h"
 #include "inf_text.h"
 
 struct InfMatch {

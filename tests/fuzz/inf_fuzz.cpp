@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "file_names.h"
 #include "inf_text.h"
 
 // The text as the C runtime's text mode delivers it, written plainly.

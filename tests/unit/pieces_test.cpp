@@ -175,6 +175,17 @@ TEST(Pieces, RawSearchSeesTheMarkerAtEveryOffsetAcrossEachBlockEdge)
     }
 }
 
+TEST(Pieces, FileEntryIsAnyPieceHoldingEqualsOne)
+{
+    struct { const char* piece; bool entry; } cases[] = {
+        {"camlynx.sys=1\n", true},  {"readme.txt=2\n", false}, {"camhelp.hlp = 1\n", false},
+        {"DefaultDestDir=12\n", true}, {"Key=1abc\n", true},   {"camlynx.sys=1", true},
+        {"", false},                {"=\n", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.entry, IsFileEntry(c.piece)) << c.piece;
+}
+
 static std::vector<std::string> entriesSeen;
 
 TEST(Pieces, FileListRunsFromAfterTheMarkerToDestinationDirs)

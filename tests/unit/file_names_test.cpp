@@ -1,23 +1,12 @@
-// Which INF lines name driver files, how names are cut and judged, and how
-// paths are built.
+// How listed names are cut and judged, and how paths are built.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "inf_text.h"
+#include "file_names.h"
+#include "text.h"
 
-TEST(InfText, FileEntryIsAnyPieceHoldingEqualsOne)
-{
-    struct { const char* piece; bool entry; } cases[] = {
-        {"camlynx.sys=1\n", true},  {"readme.txt=2\n", false}, {"camhelp.hlp = 1\n", false},
-        {"DefaultDestDir=12\n", true}, {"Key=1abc\n", true},   {"camlynx.sys=1", true},
-        {"", false},                {"=\n", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.entry, IsFileEntry(c.piece)) << c.piece;
-}
-
-TEST(InfText, ListedNameDropsLineFeedThenTwoCharacters)
+TEST(FileNames, ListedNameDropsLineFeedThenTwoCharacters)
 {
     struct { const char* piece; const char* name; } cases[] = {
         {"camlynx.sys=1\n", "camlynx.sys"},
@@ -35,7 +24,7 @@ TEST(InfText, ListedNameDropsLineFeedThenTwoCharacters)
     }
 }
 
-TEST(InfText, ListedNameOfFullPieceFitsTheBuffer)
+TEST(FileNames, ListedNameOfFullPieceFitsTheBuffer)
 {
     std::string piece(PIECE_SIZE - 1, 'n');
     char name[PIECE_SIZE];
@@ -43,7 +32,7 @@ TEST(InfText, ListedNameOfFullPieceFitsTheBuffer)
     EXPECT_EQ(std::string(PIECE_SIZE - 3, 'n'), name);
 }
 
-TEST(InfText, OnlyPlainNamesAreSafe)
+TEST(FileNames, OnlyPlainNamesAreSafe)
 {
     struct { const char* name; bool safe; } cases[] = {
         {"camlynx.sys", true},   {"CamLynx.DLL", true},     {"a..b", true},
@@ -55,7 +44,7 @@ TEST(InfText, OnlyPlainNamesAreSafe)
         EXPECT_EQ(c.safe, IsSafeListedName(c.name)) << c.name;
 }
 
-TEST(InfText, SysWow64TakesAxExeAndDllAnywhereInTheName)
+TEST(FileNames, SysWow64TakesAxExeAndDllAnywhereInTheName)
 {
     struct { const char* name; bool wow64; } cases[] = {
         {"camlynx.dll", true}, {"camlynx.ax", true}, {"camlynxui.exe", true}, {"a.axe", true},
@@ -67,7 +56,7 @@ TEST(InfText, SysWow64TakesAxExeAndDllAnywhereInTheName)
         EXPECT_EQ(c.wow64, GoesToSysWow64(c.name)) << c.name;
 }
 
-TEST(InfText, PathsThatDoNotFitAreRefusedNotCut)
+TEST(FileNames, PathsThatDoNotFitAreRefusedNotCut)
 {
     const std::string dir = "C:\\windows\\system32";  // 19 characters
     const size_t room = PATH_SIZE - 1 - dir.size() - std::string("\\drivers\\").size();
@@ -83,7 +72,7 @@ TEST(InfText, PathsThatDoNotFitAreRefusedNotCut)
     }
 }
 
-TEST(InfText, OemInfPathIsDecimalWithoutLeadingZeros)
+TEST(FileNames, OemInfPathIsDecimalWithoutLeadingZeros)
 {
     struct { int number; const char* path; } cases[] = {
         {0, "C:\\windows\\inf\\OEM0.inf"}, {7, "C:\\windows\\inf\\OEM7.inf"},
@@ -98,7 +87,7 @@ TEST(InfText, OemInfPathIsDecimalWithoutLeadingZeros)
     EXPECT_FALSE(FormatOemInfPath(path, std::string(250, 'w').c_str(), 7));
 }
 
-TEST(InfText, PnfPathAndFileNameComeFromTheInfPath)
+TEST(FileNames, PnfPathAndFileNameComeFromTheInfPath)
 {
     const std::string p251(PATH_SIZE - 5, 'p');
     struct { std::string inf; bool formed; std::string pnf; std::string name; } cases[] = {
@@ -117,7 +106,7 @@ TEST(InfText, PnfPathAndFileNameComeFromTheInfPath)
     }
 }
 
-TEST(InfText, LowercasingTouchesOnlyAsciiLettersWithinBounds)
+TEST(Text, LowercasingTouchesOnlyAsciiLettersWithinBounds)
 {
     char text[] = "USB\\VID_1B3F&PID_2002\xC4Z";
     LowercaseAscii(text, sizeof text);
