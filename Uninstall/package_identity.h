@@ -18,7 +18,11 @@ inline constexpr char COMPANION_NAME[] = "SnapDeck";
 inline constexpr char DIALOG_CLASS[] = "#32770";
 inline constexpr char SERVICE_NAME[] = "TarnCamSvc";
 
-inline constexpr char OEM_INF_FORMAT[] = "%s\\inf\\OEM%d.inf";
+// The Windows directory, then a file name in its inf folder.
+inline constexpr char OEM_INF_FORMAT[] = "%s\\inf\\%s";
+// Windows publishes each third-party INF as oem<n>.inf, counting upward and
+// keeping the INF of every driver version it has staged.
+inline constexpr char OEM_INF_PATTERN[] = "oem*.inf";
 inline constexpr char CATALOG_MARKER[] = "CatalogFile.ntx86=camlynx.cat";
 inline constexpr char FILE_ENTRY_MARK[] = "=1";
 inline constexpr char FILE_LIST_END[] = "[DestinationDirs]";
@@ -32,7 +36,6 @@ inline constexpr char DEVICE_CLASS_NAME[] = "image";
 // Limits fixed by the design.
 inline constexpr int PATH_SIZE = 256;       // every path buffer, terminator included
 inline constexpr int PIECE_SIZE = 256;      // one INF line piece, terminator included
-inline constexpr int OEM_INF_LAST = 100;    // OEM0.inf .. OEM100.inf are searched
 inline constexpr int HARDWARE_ID_SLOTS = 64;
 inline constexpr int HARDWARE_ID_SIZE = 64;
 inline constexpr int HARDWARE_ID_PROPERTY_SIZE = 256;

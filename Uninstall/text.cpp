@@ -9,8 +9,6 @@ bool ContainsText(const char* text, const char* sought)
 
 void LowercaseAscii(char* text, size_t size)
 {
-    for (size_t i = 0; i < size && text[i] != '\0'; i++) {
-        if (text[i] >= 'A' && text[i] <= 'Z')
-            text[i] = static_cast<char>(text[i] - 'A' + 'a');
-    }
+    for (size_t i = 0; i < size && text[i] != '\0'; i++)
+        text[i] = LowercaseAsciiChar(text[i]);
 }

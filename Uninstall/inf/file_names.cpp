@@ -7,6 +7,87 @@
 
 #include "text.h"
 
+// True when text begins with word (lowercase), compared without regard to
+// ASCII case. Stops at text's terminator, which no letter of word matches.
+static bool StartsWithWord(const char* text, const char* word)
+{
+    for (; *word != '\0'; text++, word++) {
+        if (LowercaseAsciiChar(*text) != *word)
+            return false;
+    }
+    return true;
+}
+
+bool OemInfNumber(const char* fileName, uint32_t* number)
+{
+    if (!StartsWithWord(fileName, "oem"))
+        return false;
+    const char* digits = fileName + 3;
+    const char* at = digits;
+    uint64_t value = 0;
+    for (; *at >= '0' && *at <= '9'; at++) {
+        value = value * 10 + static_cast<unsigned>(*at - '0');
+        if (value > UINT32_MAX)
+            return false;
+    }
+    if (at == digits || (digits[0] == '0' && at - digits > 1))
+        return false;
+    if (!StartsWithWord(at, ".inf") || at[4] != '\0')
+        return false;
+    *number = static_cast<uint32_t>(value);
+    return true;
+}
+
+// Ascending numbers; the name breaks a tie, which only a case-sensitive
+// folder can hold (oem7.inf beside OEM7.inf).
+static bool Precedes(const OemInf& a, const OemInf& b)
+{
+    if (a.number != b.number)
+        return a.number < b.number;
+    return strcmp(a.name, b.name) < 0;
+}
+
+void StartOemInfBatch(OemInfBatch* batch)
+{
+    batch->count = 0;
+    batch->overflowed = false;
+    batch->afterLast = false;
+}
+
+void KeepOemInf(OemInfBatch* batch, const char* fileName)
+{
+    OemInf candidate;
+    if (!OemInfNumber(fileName, &candidate.number) ||
+        snprintf(candidate.name, sizeof candidate.name, "%s", fileName) >= OEM_INF_NAME_SIZE)
+        return;  // no candidate; every candidate's name fits
+    if (batch->afterLast && !Precedes(batch->last, candidate))
+        return;  // an earlier batch had it
+    int at = batch->count;
+    while (at > 0 && Precedes(candidate, batch->candidates[at - 1]))
+        at--;
+    if (batch->count == OEM_INF_BATCH) {
+        batch->overflowed = true;
+        if (at == OEM_INF_BATCH)
+            return;
+        batch->count--;  // the highest gives way
+    }
+    memmove(&batch->candidates[at + 1], &batch->candidates[at],
+            static_cast<size_t>(batch->count - at) * sizeof(OemInf));
+    batch->candidates[at] = candidate;
+    batch->count++;
+}
+
+bool NextOemInfBatch(OemInfBatch* batch)
+{
+    if (!batch->overflowed)
+        return false;
+    batch->last = batch->candidates[batch->count - 1];
+    batch->afterLast = true;
+    batch->count = 0;
+    batch->overflowed = false;
+    return true;
+}
+
 void CutListedName(const char* piece, char (&name)[PIECE_SIZE])
 {
     size_t length = strnlen(piece, PIECE_SIZE - 1);
@@ -51,11 +132,6 @@ bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directo
                 const char* name)
 {
     return Fitted(path, snprintf(path, PATH_SIZE, format, directory, name));
-}
-
-bool FormatOemInfPath(char (&path)[PATH_SIZE], const char* windowsDirectory, int number)
-{
-    return Fitted(path, snprintf(path, PATH_SIZE, OEM_INF_FORMAT, windowsDirectory, number));
 }
 
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath)

@@ -1,9 +1,45 @@
-// Names and paths of the files the uninstaller deletes: the names an INF
-// lists and the paths built from them. Pure decisions: no Windows call, so
-// they build and are tested natively too.
+// Names and paths of the files the uninstaller reads and deletes: which
+// files of the inf folder are OEM INF candidates and in what order, the names
+// an INF lists, and the paths built from them. Pure decisions: no Windows
+// call, so they build and are tested natively too.
 #pragma once
 
+#include <cstdint>
+
 #include "package_identity.h"
+
+// "oem4294967295.inf" and its terminator: the longest candidate name.
+inline constexpr int OEM_INF_NAME_SIZE = 18;
+// Candidates taken from one listing of the inf folder. A folder with more
+// is listed again for the next ones, so memory stays fixed however many
+// driver packages the machine has collected.
+inline constexpr int OEM_INF_BATCH = 256;
+
+struct OemInf {
+    uint32_t number;
+    char name[OEM_INF_NAME_SIZE];
+};
+
+// The lowest candidates of one listing, ascending, all after `last` when
+// afterLast is set.
+struct OemInfBatch {
+    OemInf candidates[OEM_INF_BATCH];
+    int count;
+    bool overflowed;  // a candidate was left out: another listing is needed
+    bool afterLast;
+    OemInf last;
+};
+
+// The number in an OEM INF name as Windows writes it: "oem", the number in
+// decimal without sign or leading zero (at most 4294967295), ".inf", in any
+// letter case. False for any other name: OEM007.inf, OEM7.inf.bak, OEM4.infx.
+bool OemInfNumber(const char* fileName, uint32_t* number);
+void StartOemInfBatch(OemInfBatch* batch);
+// Takes fileName into the batch when it is a candidate that belongs there.
+void KeepOemInf(OemInfBatch* batch, const char* fileName);
+// Readies the batch for the listing after it; false when it already held
+// every remaining candidate.
+bool NextOemInfBatch(OemInfBatch* batch);
 
 // The name an entry lists: its line feed, if any, dropped, then the two
 // characters of "=1" (or what stands in their place) dropped.
@@ -18,7 +54,6 @@ bool GoesToSysWow64(const char* lowercasedName);
 // the result would not fit. A cut path could name another file.
 bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
                 const char* name);
-bool FormatOemInfPath(char (&path)[PATH_SIZE], const char* windowsDirectory, int number);
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath);
 // The file name part of a path: what follows its last backslash.
 const char* InfFileName(const char* infPath);

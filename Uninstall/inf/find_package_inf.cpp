@@ -2,17 +2,46 @@
 
 #include "package_inf.h"
 
+// One listing of the inf folder into the batch. False when it failed part
+// way: a batch that may lack the lowest candidate is no basis for a choice.
+static bool ListOemInfs(const char* pattern, OemInfBatch* batch)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA(pattern, &found);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;  // ERROR_FILE_NOT_FOUND when there is no OEM INF at all
+    do {
+        // The pattern also matches names whose 8.3 short name does (OEM4.infx
+        // as OEM4~1.INF): the long name alone decides.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            KeepOemInf(batch, found.cFileName);
+    } while (FindNextFileA(listing, &found));
+    bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(listing);
+    return complete;
+}
+
 bool FindPackageInf(InfMatch* match)
 {
     char windowsDirectory[PATH_SIZE];
+    char pattern[PATH_SIZE];
     UINT length = GetWindowsDirectoryA(windowsDirectory, PATH_SIZE);
-    if (length == 0 || length >= PATH_SIZE)
+    if (length == 0 || length >= PATH_SIZE ||
+        !FormatPath(pattern, OEM_INF_FORMAT, windowsDirectory, OEM_INF_PATTERN))
         return false;
-    for (int number = 0; number <= OEM_INF_LAST; number++) {
-        if (!FormatOemInfPath(match->path, windowsDirectory, number))
-            continue;
-        if (OpenMarkedInf(match->path, &match->reader))
-            return true;
-    }
+    // Only files the listing returned are opened: a machine with a few OEM
+    // INFs pays for those, whatever their numbers.
+    OemInfBatch batch;
+    StartOemInfBatch(&batch);
+    do {
+        if (!ListOemInfs(pattern, &batch))
+            return false;
+        for (int i = 0; i < batch.count; i++) {
+            const char* name = batch.candidates[i].name;
+            if (FormatPath(match->path, OEM_INF_FORMAT, windowsDirectory, name) &&
+                OpenMarkedInf(match->path, &match->reader))
+                return true;
+        }
+    } while (NextOemInfBatch(&batch));
     return false;
 }

@@ -1,7 +1,11 @@
-// How listed names are cut and judged, and how paths are built.
+// Which files are OEM INF candidates and in what order they are tried, how
+// listed names are cut and judged, and how paths are built.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "file_names.h"
 #include "text.h"
@@ -72,19 +76,79 @@ TEST(FileNames, PathsThatDoNotFitAreRefusedNotCut)
     }
 }
 
-TEST(FileNames, OemInfPathIsDecimalWithoutLeadingZeros)
+TEST(FileNames, OemInfNumberComesOnlyFromNamesAsWindowsWritesThem)
 {
-    struct { int number; const char* path; } cases[] = {
-        {0, "C:\\windows\\inf\\OEM0.inf"}, {7, "C:\\windows\\inf\\OEM7.inf"},
-        {100, "C:\\windows\\inf\\OEM100.inf"},
+    struct { const char* name; bool candidate; uint32_t number; } cases[] = {
+        {"oem0.inf", true, 0},       {"OEM7.inf", true, 7},        {"Oem12.INF", true, 12},
+        {"oEm150.InF", true, 150},   {"oem4294967295.inf", true, 4294967295u},
+        {"oem4294967296.inf", false, 0}, {"oem99999999999.inf", false, 0},
+        {"OEM007.inf", false, 0},    {"oem00.inf", false, 0},      {"OEMx.inf", false, 0},
+        {"OEM 3.inf", false, 0},     {"OEM7.inf.bak", false, 0},   {"OEM4.infx", false, 0},
+        {"XOEM5.inf", false, 0},     {"OEM4~1.INF", false, 0},     {"oem.inf", false, 0},
+        {"oem-1.inf", false, 0},     {"oem+1.inf", false, 0},      {"oem7.inf ", false, 0},
+        {"oem7.in", false, 0},       {"oem7inf", false, 0},        {"oem7", false, 0},
+        {"oe", false, 0},            {"", false, 0},
     };
     for (const auto& c : cases) {
-        char path[PATH_SIZE];
-        ASSERT_TRUE(FormatOemInfPath(path, "C:\\windows", c.number));
-        EXPECT_STREQ(c.path, path);
+        uint32_t number = 12345;
+        EXPECT_EQ(c.candidate, OemInfNumber(c.name, &number)) << c.name;
+        EXPECT_EQ(c.candidate ? c.number : 12345u, number) << c.name;
     }
-    char path[PATH_SIZE];
-    EXPECT_FALSE(FormatOemInfPath(path, std::string(250, 'w').c_str(), 7));
+}
+
+// Lists the folder as often as the batches ask; the candidates in the order
+// they are tried, and how many listings that took.
+static std::pair<std::vector<std::string>, int> TryOrder(const std::vector<std::string>& folder)
+{
+    std::pair<std::vector<std::string>, int> tried;
+    std::unique_ptr<OemInfBatch> batch(new OemInfBatch);
+    StartOemInfBatch(batch.get());
+    do {
+        tried.second++;
+        for (const std::string& name : folder)
+            KeepOemInf(batch.get(), name.c_str());
+        for (int i = 0; i < batch->count; i++)
+            tried.first.push_back(batch->candidates[i].name);
+    } while (NextOemInfBatch(batch.get()));
+    return tried;
+}
+
+// Names oem<from>.inf to oem<to - 1>.inf, highest first.
+static std::vector<std::string> Descending(int from, int to)
+{
+    std::vector<std::string> names;
+    for (int n = to - 1; n >= from; n--)
+        names.push_back("oem" + std::to_string(n) + ".inf");
+    return names;
+}
+
+TEST(FileNames, CandidatesAreTriedInAscendingNumbersEachOnce)
+{
+    auto ascending = [](std::vector<std::string> names) {
+        std::reverse(names.begin(), names.end());
+        return names;
+    };
+    std::vector<std::string> tie = Descending(0, OEM_INF_BATCH - 1);
+    tie.insert(tie.begin(), {"oem255.inf", "OEM255.inf"});
+    std::vector<std::string> tieTried = ascending(Descending(0, OEM_INF_BATCH - 1));
+    tieTried.insert(tieTried.end(), {"OEM255.inf", "oem255.inf"});
+    struct { const char* name; std::vector<std::string> folder, tried; int listings; } cases[] = {
+        {"numbers, not text",
+         {"OEM10.inf", "oem9.inf", "OEM100.inf", "oem0.inf", "OEM007.inf", "wine.inf", "OEM4.infx"},
+         {"oem0.inf", "oem9.inf", "OEM10.inf", "OEM100.inf"}, 1},
+        {"none", {"wine.inf", "input.pnf"}, {}, 1},
+        {"one full batch", Descending(0, OEM_INF_BATCH),
+         ascending(Descending(0, OEM_INF_BATCH)), 1},
+        {"one more than a batch", Descending(0, OEM_INF_BATCH + 1),
+         ascending(Descending(0, OEM_INF_BATCH + 1)), 2},
+        {"hundreds, past 100", Descending(0, 600), ascending(Descending(0, 600)), 3},
+        {"one number, two names, across the batch edge", tie, tieTried, 2},
+    };
+    for (const auto& c : cases) {
+        auto tried = TryOrder(c.folder);
+        EXPECT_EQ(c.tried, tried.first) << c.name;
+        EXPECT_EQ(c.listings, tried.second) << c.name;
+    }
 }
 
 TEST(FileNames, PnfPathAndFileNameComeFromTheInfPath)

@@ -115,8 +115,8 @@ TEST_F(Devices, WithoutReadableModelsNoDeviceGoesButTheFilePassRuns)
 TEST_F(Devices, HardwareIdsComeFromTheLowerNumberedCopy)
 {
     Check({"two copies",
-           {{2, MarkedInf("%A%=Cam.Install,USB\\VID_1B3F&PID_2002\r\n")},
-            {5, MarkedInf("%A%=Cam.Install,USB\\VID_1B3F&PID_5555\r\n")}},
+           {{9, MarkedInf("%A%=Cam.Install,USB\\VID_1B3F&PID_2002\r\n")},
+            {10, MarkedInf("%A%=Cam.Install,USB\\VID_1B3F&PID_5555\r\n")}},
            {
                {"image", {"USB\\VID_1B3F&PID_2002&REV_0100"}, true},
                {"image", {"USB\\VID_1B3F&PID_5555&REV_0100"}, false},

@@ -1,4 +1,4 @@
-// The package INF found among OEM0.inf to OEM100.inf, its listed driver files
+// The package INF found among the oem<n>.inf files, its listed driver files
 // deleted from drivers and SysWOW64, then the INF and its PNF; two passes.
 #include <map>
 #include <set>
@@ -27,11 +27,17 @@ static std::string MarkedInf(const std::string& fileList)
            fileList;
 }
 
+// An INF's path in the inf folder, and that of its PNF beside it.
+static std::string InfFile(const std::string& name, bool pnf = false)
+{
+    return WindowsDir() + "\\inf\\" + (pnf ? name.substr(0, name.rfind('.')) + ".PNF" : name);
+}
+
 struct FileCase {
     const char* name;
-    std::map<int, std::string> infs;   // OEM number -> content; each gets a PNF
-    std::vector<std::string> files;    // planted; the read-only ones start with '!'
-    std::set<int> infsRemoved;
+    std::map<std::string, std::string> infs;  // file name -> content; each gets a PNF
+    std::vector<std::string> files;           // planted; the read-only ones start with '!'
+    std::set<std::string> infsRemoved;
     std::set<std::string> filesRemoved;
 };
 
@@ -43,8 +49,8 @@ protected:
         SCOPED_TRACE(c.name);
         ResetMachine();
         for (const auto& inf : c.infs) {
-            bool readOnly = inf.first == 7;  // the package INF of the first case
-            const std::string infPath = InfPath(inf.first), pnfPath = InfPath(inf.first, "PNF");
+            bool readOnly = inf.first == "OEM7.inf";  // the package INF of the first case
+            const std::string infPath = InfFile(inf.first), pnfPath = InfFile(inf.first, true);
             ASSERT_TRUE(WriteBytes(infPath, inf.second, readOnly) && FileExists(infPath)) << infPath;
             ASSERT_TRUE(WriteBytes(pnfPath, "PNF", readOnly) && FileExists(pnfPath)) << pnfPath;
         }
@@ -59,8 +65,8 @@ protected:
 
         for (const auto& inf : c.infs) {
             bool removed = c.infsRemoved.count(inf.first) != 0;
-            EXPECT_EQ(!removed, FileExists(InfPath(inf.first))) << "OEM" << inf.first << ".inf";
-            EXPECT_EQ(!removed, FileExists(InfPath(inf.first, "PNF"))) << "OEM" << inf.first << ".PNF";
+            EXPECT_EQ(!removed, FileExists(InfFile(inf.first))) << inf.first;
+            EXPECT_EQ(!removed, FileExists(InfFile(inf.first, true))) << inf.first << " PNF";
         }
         for (std::string file : c.files) {
             if (file[0] == '!')
@@ -73,13 +79,13 @@ protected:
 TEST_F(DriverFiles, PackageInfListsWhatGoesFromDriversAndSysWow64)
 {
     Check({"package INF",
-           {{7, PACKAGE_INF}},
+           {{"OEM7.inf", PACKAGE_INF}},
            {"!drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
             "drivers\\camlynxui.exe", "drivers\\readme.txt", "drivers\\camhelp.hlp",
             "drivers\\late.sys", "!syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
             "syswow64\\camlynxui.exe", "syswow64\\camlynx.sys", "syswow64\\late.sys",
             "system32\\camlynx.dll", "system32\\camlynx.sys"},
-           {7},
+           {"OEM7.inf"},
            {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
             "drivers\\camlynxui.exe", "syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
             "syswow64\\camlynxui.exe"}});
@@ -93,60 +99,62 @@ TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
         utf16 += '\0';
     }
     const std::string list = "\r\n[SourceDisksFiles]\r\nm.sys=1\r\n";
+    const std::vector<std::string> m = {"drivers\\m.sys"};
     const FileCase cases[] = {
-        {"spaced", {{1, "CatalogFile.ntx86 = camlynx.cat" + list}}, {"drivers\\m.sys"}, {}, {}},
-        {"other case", {{1, "catalogfile.NTx86=camlynx.cat" + list}}, {"drivers\\m.sys"}, {}, {}},
-        {"split at 255", {{1, std::string(240, ';') + MARKER + list}}, {"drivers\\m.sys"}, {}, {}},
-        {"UTF-16", {{1, utf16}}, {"drivers\\m.sys"}, {}, {}},
-        {"inside a longer line", {{1, "; " + MARKER + "  ; signed" + list}}, {"drivers\\m.sys"},
-         {1}, {"drivers\\m.sys"}},
+        {"spaced", {{"OEM1.inf", "CatalogFile.ntx86 = camlynx.cat" + list}}, m, {}, {}},
+        {"other case", {{"OEM1.inf", "catalogfile.NTx86=camlynx.cat" + list}}, m, {}, {}},
+        {"split at 255", {{"OEM1.inf", std::string(240, ';') + MARKER + list}}, m, {}, {}},
+        {"UTF-16", {{"OEM1.inf", utf16}}, m, {}, {}},
+        {"inside a longer line", {{"OEM1.inf", "; " + MARKER + "  ; signed" + list}}, m,
+         {"OEM1.inf"}, {"drivers\\m.sys"}},
     };
     for (const FileCase& c : cases)
         Check(c);
 }
 
-TEST_F(DriverFiles, CandidatesRunFromOem0ToOem100)
+TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
 {
-    const std::string other = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[SourceDisksFiles]\r\no.sys=1\r\n";
+    const std::string other =
+        "[Version]\r\nSignature=\"$Windows NT$\"\r\n[SourceDisksFiles]\r\no.sys=1\r\n";
+    std::map<std::string, std::string> oddNames;
+    for (const char* name :
+         {"OEM007.inf", "OEMx.inf", "OEM 3.inf", "OEM7.inf.bak", "OEM4.infx", "XOEM5.inf"})
+        oddNames[name] = MarkedInf("odd.sys=1\r\n");
     const FileCase cases[] = {
-        {"gaps in the numbering", {{0, other}, {1, other}, {4, MarkedInf("g.sys=1\r\n")}},
-         {"drivers\\g.sys", "drivers\\o.sys"}, {4}, {"drivers\\g.sys"}},
-        {"OEM100 is the last candidate", {{100, MarkedInf("h.sys=1\r\n")}}, {"drivers\\h.sys"},
-         {100}, {"drivers\\h.sys"}},
-        {"OEM101 is never examined", {{101, MarkedInf("k.sys=1\r\n")}}, {"drivers\\k.sys"}, {}, {}},
-        {"no marked INF", {{3, other}}, {"drivers\\o.sys"}, {}, {}},
+        {"OEM0 first, then across gaps",
+         {{"OEM0.inf", MarkedInf("g0.sys=1\r\n")}, {"OEM1.inf", other},
+          {"OEM4.inf", MarkedInf("g4.sys=1\r\n")}},
+         {"drivers\\g0.sys", "drivers\\g4.sys", "drivers\\o.sys"}, {"OEM0.inf", "OEM4.inf"},
+         {"drivers\\g0.sys", "drivers\\g4.sys"}},
+        {"three copies: numbers, not text, decide",
+         {{"OEM9.inf", MarkedInf("nine.sys=1\r\n")}, {"OEM10.inf", MarkedInf("ten.sys=1\r\n")},
+          {"OEM20.inf", MarkedInf("twenty.sys=1\r\n")}},
+         {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"},
+         {"OEM9.inf", "OEM10.inf"}, {"drivers\\nine.sys", "drivers\\ten.sys"}},
+        {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}},
+        {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}},
     };
     for (const FileCase& c : cases)
         Check(c);
-}
-
-TEST_F(DriverFiles, TwoPassesTakeTheTwoLowestMarkedCopies)
-{
-    Check({"three copies",
-           {{2, MarkedInf("two.sys=1\r\n")}, {5, MarkedInf("five.sys=1\r\n")},
-            {9, MarkedInf("nine.sys=1\r\n")}},
-           {"drivers\\two.sys", "drivers\\five.sys", "drivers\\nine.sys"},
-           {2, 5},
-           {"drivers\\two.sys", "drivers\\five.sys"}});
 }
 
 TEST_F(DriverFiles, TextModeShapesTheEntries)
 {
     const FileCase cases[] = {
         {"lone CR joins two lines into one entry",
-         {{1, MarkedInf("a.sys=1\r\nb.sys=1\rc.sys=1\r\nd.sys=1\r\n")}},
-         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\c.sys", "drivers\\d.sys"}, {1},
+         {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\rc.sys=1\r\nd.sys=1\r\n")}},
+         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\c.sys", "drivers\\d.sys"}, {"OEM1.inf"},
          {"drivers\\a.sys", "drivers\\d.sys"}},
-        {"Ctrl-Z ends the list", {{1, MarkedInf("a.sys=1\r\nb.sys=1\x1a\r\ne.sys=1\r\n")}},
-         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\e.sys"}, {1},
+        {"Ctrl-Z ends the list", {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\x1a\r\ne.sys=1\r\n")}},
+         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\e.sys"}, {"OEM1.inf"},
          {"drivers\\a.sys", "drivers\\b.sys"}},
-        {"last line without line feed", {{1, MarkedInf("a.sys=1\r\nlast.dll=1")}},
-         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {1},
+        {"last line without line feed", {{"OEM1.inf", MarkedInf("a.sys=1\r\nlast.dll=1")}},
+         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {"OEM1.inf"},
          {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}},
         // Windows drops trailing spaces from a path, so "s.sys " names s.sys.
         {"entries with trailing text or spaces",
-         {{1, MarkedInf("t.sys=1 ; x\r\ns.sys =1\r\nsp.sys = 1\r\n")}},
-         {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {1}, {"drivers\\s.sys"}},
+         {{"OEM1.inf", MarkedInf("t.sys=1 ; x\r\ns.sys =1\r\nsp.sys = 1\r\n")}},
+         {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {"OEM1.inf"}, {"drivers\\s.sys"}},
     };
     for (const FileCase& c : cases)
         Check(c);
@@ -159,11 +167,11 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
     const std::string longName(230, 'n');
     const std::string cutName(255 - 28, 'n');
     Check({"traversal and overlong names",
-           {{1, MarkedInf("..\\..\\victim.txt=1\r\n..\\victim.dll=1\r\n..\\..\\..\\victim.txt=1\r\n"
+           {{"OEM1.inf", MarkedInf("..\\..\\victim.txt=1\r\n..\\victim.dll=1\r\n..\\..\\..\\victim.txt=1\r\n"
                           "C:\\victim.txt=1\r\n/victim.dll=1\r\n.=1\r\n..=1\r\n=1\r\n" +
                           longName + "=1\r\nkept.sys=1\r\nok.sys=1\r\n")}},
            {"windows\\victim.txt", "system32\\victim.dll", "C:\\victim.txt", "drivers\\" + cutName,
             "syswow64\\" + cutName.substr(0, 255 - 21), "drivers\\ok.sys"},
-           {1},
+           {"OEM1.inf"},
            {"drivers\\ok.sys"}});
 }

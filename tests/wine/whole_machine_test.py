@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Whole-machine proof of a clean-up run.
 
-Plants the complete package, a second installed copy of its INF, and the
-decoys on a fresh copy of the test machine, runs the uninstaller with the
+Plants the complete package, its INF as OEM150.inf behind 100 unmarked OEM
+INFs and a second installed copy as OEM1000.inf, and the decoys on a fresh
+copy of the test machine, runs the uninstaller with the
 companion open, and compares the whole machine before and after: both
 registry hives (read after `wineserver -k`, timestamps aside), every file
 under drive_c, and the image-class devices. Exactly the package's items may
@@ -152,8 +153,8 @@ def package_removals(before_registry):
                 if any(key.lower() == k.lower() or key.lower().startswith(k.lower() + "\\")
                        for k in keys)]
     expected.append(("value", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run \"snapdeck\""))
-    files = ["windows/inf/oem7.inf", "windows/inf/oem7.pnf",
-             "windows/inf/oem9.inf", "windows/inf/oem9.pnf",
+    files = ["windows/inf/oem150.inf", "windows/inf/oem150.pnf",
+             "windows/inf/oem1000.inf", "windows/inf/oem1000.pnf",
              "windows/system32/drivers/camlynx.sys", "windows/system32/drivers/camlynx.dll",
              "windows/system32/drivers/camlynx.ax", "windows/system32/drivers/camlynxui.exe",
              "windows/syswow64/camlynx.dll", "windows/syswow64/camlynx.ax",
@@ -182,10 +183,16 @@ def main():
     try:
         status, _, errors = wine(prefix, testbed, "plant")
         check(status == 0, "package and decoys planted " + errors.strip())
+        # Windows numbers OEM INFs upward and keeps old ones: the package's
+        # lies past OEM100, behind unmarked ones like the decoy OEM3.inf.
         inf = os.path.join(prefix, "drive_c", "windows", "inf")
         for extension in ("inf", "PNF"):
-            shutil.copyfile(os.path.join(inf, "OEM7." + extension),
-                            os.path.join(inf, "OEM9." + extension))
+            shutil.move(os.path.join(inf, "OEM7." + extension),
+                        os.path.join(inf, "OEM150." + extension))
+            shutil.copyfile(os.path.join(inf, "OEM150." + extension),
+                            os.path.join(inf, "OEM1000." + extension))
+        for number in set(range(100)) - {3}:
+            shutil.copyfile(os.path.join(inf, "OEM3.inf"), os.path.join(inf, f"OEM{number}.inf"))
         before = snapshot(prefix)
         expected, device = package_removals(before[0])
         devices_before = image_devices(before[0])
@@ -195,7 +202,7 @@ def main():
         check(status == 0, "first run exits 0")
         check(seconds >= 1.0, f"first run pauses for the companion ({seconds:.2f} s)")
         calls = UNINSTALL_OEM_INF.findall(trace)
-        check(calls == [("OEM7.inf", "0x00000000"), ("OEM9.inf", "0x00000000")],
+        check(calls == [("OEM150.inf", "0x00000000"), ("OEM1000.inf", "0x00000000")],
               f"both INF copies taken out of the driver store, flags 0: {calls}")
         after = snapshot(prefix)
         # The companion's own record of the WM_CLOSE it received.
