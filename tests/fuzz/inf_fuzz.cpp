@@ -1,11 +1,17 @@
 // Arbitrary bytes as an OEM INF file, through the INF decisions in the order
 // the uninstaller makes them: line pieces, the marker search, then for every
 // file-list entry the name cut and safety test, the drivers path, the
-// SysWOW64 test and path. Properties are checked on every input.
+// SysWOW64 test and path. The same bytes, one line a name, as the inf
+// folder's listing: which names are candidates and the order they are tried
+// in. Properties are checked on every input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "file_names.h"
@@ -80,8 +86,62 @@ static void CheckEntry(const char* entry)
         CHECK(strlen(path) < PATH_SIZE);
 }
 
+// Written plainly: "oem", decimal digits without a leading zero up to
+// 4294967295, ".inf", in any ASCII letter case.
+static bool IsOemInfName(std::string name, uint32_t* number)
+{
+    for (char& c : name)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (name.size() < 8 || name.compare(0, 3, "oem") != 0 ||
+        name.compare(name.size() - 4, 4, ".inf") != 0)
+        return false;
+    std::string digits = name.substr(3, name.size() - 7);
+    if (digits.empty() || digits.size() > 10 || (digits[0] == '0' && digits.size() > 1) ||
+        digits.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoull(digits) > UINT32_MAX)
+        return false;
+    *number = static_cast<uint32_t>(std::stoull(digits));
+    return true;
+}
+
+static void CheckOemNames(const uint8_t* data, size_t size)
+{
+    std::set<std::string> folder;  // a folder lists each name once
+    std::string text(reinterpret_cast<const char*>(data), size);
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string name = text.substr(start, end - start);
+        if (name.find('\0') == std::string::npos)
+            folder.insert(name);
+        start = end + 1;
+    }
+    std::vector<std::pair<uint32_t, std::string>> expected;
+    for (const std::string& name : folder) {
+        uint32_t number = 0, plain = 0;
+        bool candidate = OemInfNumber(name.c_str(), &number);
+        CHECK(candidate == IsOemInfName(name, &plain));
+        CHECK(!candidate || number == plain);
+        if (candidate)
+            expected.push_back({number, name});
+    }
+    std::sort(expected.begin(), expected.end());
+    // Every candidate tried once, in ascending number, however the folder is listed.
+    std::vector<std::pair<uint32_t, std::string>> tried;
+    std::unique_ptr<OemInfBatch> batch(new OemInfBatch);
+    StartOemInfBatch(batch.get());
+    do {
+        for (auto name = folder.rbegin(); name != folder.rend(); ++name)
+            KeepOemInf(batch.get(), name->c_str());
+        for (int i = 0; i < batch->count; i++)
+            tried.push_back({batch->candidates[i].number, batch->candidates[i].name});
+        CHECK(tried.size() <= expected.size());
+    } while (NextOemInfBatch(batch.get()));
+    CHECK(tried == expected);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    CheckOemNames(data, size);
     if (size == 0)
         return 0;  // fmemopen refuses an empty buffer
     FILE* file = OpenBytes(data, size);
