@@ -1,7 +1,9 @@
 // Stand-in for the companion application: a dialog-class window titled
 // SnapDeck. On WM_CLOSE it appends one line to the log named on its command
-// line, saying whether the HKLM Run value was still there, and exits; given
-// "hang" after the log, it never returns from WM_CLOSE instead.
+// line, saying whether the HKLM Run value was still there, and exits. Given
+// "hang" after the log, it never returns from WM_CLOSE instead; given
+// "other-class", its window is of the static-text class, like another
+// program's window that merely shares the title.
 #include <windows.h>
 
 #include <cstdio>
@@ -45,8 +47,10 @@ static LRESULT CALLBACK CompanionProc(HWND window, UINT message, WPARAM wParam, 
 int main(int argc, char** argv)
 {
     logPath = argc > 1 ? argv[1] : "C:\\kestreltest\\companion.txt";
-    hangsOnClose = argc > 2 && strcmp(argv[2], "hang") == 0;
-    HWND window = CreateWindowExA(0, "#32770", "SnapDeck", WS_OVERLAPPED, 0, 0, 200, 100,
+    const char* mode = argc > 2 ? argv[2] : "";
+    hangsOnClose = strcmp(mode, "hang") == 0;
+    const char* windowClass = strcmp(mode, "other-class") == 0 ? "STATIC" : "#32770";
+    HWND window = CreateWindowExA(0, windowClass, "SnapDeck", WS_OVERLAPPED, 0, 0, 200, 100,
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr)
         return 1;

@@ -185,13 +185,13 @@ void ResetMachine()
     RemoveTestDevices();
 }
 
-HANDLE StartCompanion(bool hangsOnClose)
+HANDLE StartCompanion(const char* mode)
 {
-    HANDLE process = StartProgram(HelperPath("companion.exe"),
-                                  LogDir() + "\\companion.txt" + (hangsOnClose ? " hang" : ""));
+    HANDLE process =
+        StartProgram(HelperPath("companion.exe"), LogDir() + "\\companion.txt " + mode);
     if (process == nullptr)
         return nullptr;
-    if (!WaitUntil([] { return FindWindowA("#32770", "SnapDeck") != nullptr; }, 10000)) {
+    if (!WaitUntil([] { return FindWindowA(nullptr, "SnapDeck") != nullptr; }, 10000)) {
         TerminateProcess(process, 1);
         CloseHandle(process);
         return nullptr;

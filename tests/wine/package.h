@@ -42,6 +42,7 @@ ItemLabels InstallPackage();
 void ResetMachine();
 
 // Starts the companion stand-in and waits for its window; logs to
-// LogDir()\companion.txt. A hanging companion never returns from WM_CLOSE.
-// Returns the process handle, or null.
-HANDLE StartCompanion(bool hangsOnClose = false);
+// LogDir()\companion.txt. Mode "hang" never returns from WM_CLOSE;
+// "other-class" is a window of another class with the same title. Returns
+// the process handle, or null.
+HANDLE StartCompanion(const char* mode = "");

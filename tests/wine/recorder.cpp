@@ -1,5 +1,6 @@
-// Stand-in for a program the uninstaller may launch: appends its own path
-// and command line to C:\kestreltest\launches.txt.
+// Stand-in for a program the uninstaller may launch: appends its own path,
+// the show command it was started with (-1 for none) and its command line
+// to C:\kestreltest\launches.txt.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,11 +9,14 @@ int main()
 {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : -1;
     CreateDirectoryA("C:\\kestreltest", nullptr);
     FILE* log = fopen("C:\\kestreltest\\launches.txt", "a");
     if (log == nullptr)
         return 1;
-    fprintf(log, "%s|%s\n", self, GetCommandLineA());
+    fprintf(log, "%s|show=%d|%s\n", self, show, GetCommandLineA());
     fclose(log);
     return 0;
 }

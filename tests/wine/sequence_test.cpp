@@ -8,13 +8,14 @@
 static const std::string PROGRAM_EXE = "C:\\Program.exe";
 static const std::string INSTALLSHIELD_EXE = "C:\\Program Files\\InstallShield.exe";
 
+// Each launched program's path and the show command it was given.
 static std::vector<std::string> LaunchedPrograms()
 {
     std::vector<std::string> programs;
     std::istringstream log(ReadBytes(LogDir() + "\\launches.txt"));
     std::string line;
     while (std::getline(log, line))
-        programs.push_back(line.substr(0, line.find('|')));
+        programs.push_back(line.substr(0, line.find('|', line.find('|') + 1)));
     return programs;
 }
 
@@ -87,7 +88,7 @@ TEST_F(Sequence, HandOffLaunchesOnlyTheSetupProgramAndChangesNothing)
         Sleep(1000);  // time for a wrongly launched program to show up
         std::vector<std::string> expected;
         if (c.setupRuns)
-            expected.push_back(SETUP_EXE);
+            expected.push_back(std::string(SETUP_EXE) + "|show=" + std::to_string(SW_SHOW));
         EXPECT_EQ(expected, LaunchedPrograms());
         EXPECT_EQ(before, ItemStates());
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_KEY));
@@ -110,12 +111,17 @@ static DWORD ShortestRun(Run run)
 
 struct CompanionCase {
     const char* name;
-    bool hangsOnClose;  // with the package installed, to show the clean-up goes on
+    const char* mode;  // companion.exe's: "hang" never returns from WM_CLOSE, "other-class"
+                       // makes a window titled SnapDeck that is no dialog
+    bool installed;    // the package, to show the clean-up goes on
+    bool getsClose;    // WM_CLOSE, then the pause
+    bool exits;
 };
 
 static const CompanionCase COMPANION_CASES[] = {
-    {"companion answers WM_CLOSE", false},
-    {"companion never returns from WM_CLOSE", true},
+    {"companion answers WM_CLOSE", "", false, true, true},
+    {"companion never returns from WM_CLOSE", "hang", true, true, false},
+    {"window of another class titled SnapDeck", "other-class", false, false, false},
 };
 
 TEST_F(Sequence, CompanionIsClosedOnceThenOnePauseAndNeverHoldsTheRunUp)
@@ -129,25 +135,29 @@ TEST_F(Sequence, CompanionIsClosedOnceThenOnePauseAndNeverHoldsTheRunUp)
     for (const CompanionCase& c : COMPANION_CASES) {
         SCOPED_TRACE(c.name);
         ResetMachine();
-        if (c.hangsOnClose) {
+        if (c.installed) {
             ASSERT_EQ(ItemLabels{}, InstallPackage());
         }
-        companion = StartCompanion(c.hangsOnClose);
+        companion = StartCompanion(c.mode);
         ASSERT_NE(nullptr, companion);
 
         RunResult run = RunUninstaller();
 
         EXPECT_EQ(0u, run.exitCode);
-        EXPECT_GE(run.milliseconds, 1000u);
-        EXPECT_GE(run.milliseconds, noCompanion + 900);
+        if (c.getsClose) {
+            EXPECT_GE(run.milliseconds, 1000u);
+            EXPECT_GE(run.milliseconds, noCompanion + 900);
+        } else {
+            EXPECT_LT(run.milliseconds, noCompanion + 900);
+        }
         EXPECT_LT(run.milliseconds, 15000u);
-        EXPECT_EQ(c.hangsOnClose ? WAIT_TIMEOUT : WAIT_OBJECT_0,
-                  WaitForSingleObject(companion, c.hangsOnClose ? 0 : 5000));
+        EXPECT_EQ(c.exits ? WAIT_OBJECT_0 : WAIT_TIMEOUT,
+                  WaitForSingleObject(companion, c.exits ? 5000 : 0));
         std::string log = ReadBytes(LogDir() + "\\companion.txt");
-        EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
-        EXPECT_EQ(0u, log.find("WM_CLOSE")) << log;
-        EXPECT_EQ(c.hangsOnClose, FindWindowA("#32770", "SnapDeck") != nullptr);
-        if (c.hangsOnClose) {
+        EXPECT_EQ(c.getsClose ? "WM_CLOSE" : "", log.substr(0, log.find(' '))) << log;
+        EXPECT_EQ(c.getsClose ? 1 : 0, std::count(log.begin(), log.end(), '\n')) << log;
+        EXPECT_EQ(!c.exits, FindWindowA(nullptr, "SnapDeck") != nullptr);
+        if (c.installed) {
             for (const MachineItem& item : MachineItems()) {
                 if (item.label != COMPANION_WINDOW) {
                     EXPECT_EQ(!item.removedByCleanUp, item.present()) << item.label;
