@@ -119,19 +119,14 @@ bool GoesToSysWow64(const char* lowercasedName)
                        });
 }
 
-// Judges snprintf's result: the whole path fitted, or it is emptied.
-static bool Fitted(char (&path)[PATH_SIZE], int length)
+bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
+                const char* name)
 {
+    int length = snprintf(path, PATH_SIZE, format, directory, name);
     if (length >= 0 && length < PATH_SIZE)
         return true;
     path[0] = '\0';
     return false;
-}
-
-bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
-                const char* name)
-{
-    return Fitted(path, snprintf(path, PATH_SIZE, format, directory, name));
 }
 
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath)

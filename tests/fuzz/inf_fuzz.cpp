@@ -90,8 +90,7 @@ static void CheckEntry(const char* entry)
 // 4294967295, ".inf", in any ASCII letter case.
 static bool IsOemInfName(std::string name, uint32_t* number)
 {
-    for (char& c : name)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    LowercaseAscii(&name[0], name.size());
     if (name.size() < 8 || name.compare(0, 3, "oem") != 0 ||
         name.compare(name.size() - 4, 4, ".inf") != 0)
         return false;
