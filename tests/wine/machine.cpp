@@ -249,17 +249,26 @@ std::string HelperPath(const char* exeName)
     return ToWindowsPath(std::string(dir != nullptr ? dir : ".") + "/" + exeName);
 }
 
+// CreateProcessA once failed in CI before the program ran at all: the run
+// came back with no exit code and nothing done (a Wine process that starts
+// and is killed reports 0). A start is tried three times, each failure
+// printed; a program that cannot start at all still fails every time.
 HANDLE StartProgram(const std::string& exe, const std::string& arguments)
 {
-    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
+    for (int attempt = 1; attempt <= 3; attempt++) {
+        std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            return process.hProcess;
+        }
+        fprintf(stderr, "start %d of %s failed: error %lu\n", attempt, exe.c_str(), GetLastError());
+        Sleep(500);
+    }
+    return nullptr;
 }
 
 RunResult RunUninstaller(const std::string& arguments)
