@@ -3,6 +3,7 @@
 
 #include "package_inf.h"
 #include "stages.h"
+#include "system_paths.h"
 
 bool ForceDeleteFile(const char* path)
 {
@@ -17,12 +18,8 @@ bool ForceDeleteFile(const char* path)
 static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),
                              const char* name)
 {
-    char directory[PATH_SIZE];
     char path[PATH_SIZE];
-    UINT length = getDirectory(directory, PATH_SIZE);
-    if (length == 0 || length >= PATH_SIZE)
-        return;
-    if (FormatPath(path, format, directory, name))
+    if (SystemFolderPath(path, getDirectory, format, name))
         ForceDeleteFile(path);
 }
 
