@@ -8,6 +8,7 @@
 
 #include "package_identity.h"
 #include "stages.h"
+#include "system_dlls.h"
 
 static bool ApplicationRegistered()
 {
@@ -46,6 +47,7 @@ void CloseCompanionWindow()
 
 int main()
 {
+    RestrictDllSearch();
     if (ApplicationRegistered()) {
         LaunchSetupProgram();
         return 0;

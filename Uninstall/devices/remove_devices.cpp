@@ -3,6 +3,7 @@
 
 #include "hardware_id_table.h"
 #include "stages.h"
+#include "system_dlls.h"
 
 static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
 {
@@ -24,6 +25,8 @@ static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
 
 static HDEVINFO OpenClassDevices()
 {
+    if (!SystemDllLoaded(SETUPAPI_DLL))
+        return INVALID_HANDLE_VALUE;
     GUID classGuid;
     DWORD required = 0;
     // For an unknown class name the lookup succeeds with a size of 0 and

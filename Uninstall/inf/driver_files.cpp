@@ -3,6 +3,7 @@
 
 #include "package_inf.h"
 #include "stages.h"
+#include "system_dlls.h"
 #include "system_paths.h"
 
 bool ForceDeleteFile(const char* path)
@@ -39,7 +40,8 @@ static void DeleteListedFile(const char* entry)
 // registered. Flags 0: SetupAPI refuses while a device still uses the INF.
 static bool UninstallFromDriverStore(const char* infPath)
 {
-    return SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) != FALSE;
+    return SystemDllLoaded(SETUPAPI_DLL) &&
+           SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) != FALSE;
 }
 
 bool RemoveDriverFiles()

@@ -3,13 +3,14 @@
 
 #include "hardware_id_table.h"
 #include "package_inf.h"
+#include "system_dlls.h"
 
 HardwareIdTable hardwareIds;
 
 void LoadHardwareIds()
 {
     InfMatch match;
-    if (!FindPackageInf(&match))
+    if (!SystemDllLoaded(SETUPAPI_DLL) || !FindPackageInf(&match))
         return;
     (void)fclose(match.reader.file);  // only the path is needed
     HINF inf = SetupOpenInfFileA(match.path, nullptr, INF_STYLE_WIN4, nullptr);

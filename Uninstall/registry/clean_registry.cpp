@@ -3,6 +3,7 @@
 
 #include "package_identity.h"
 #include "stages.h"
+#include "system_dlls.h"
 
 struct RegistryRemoval {
     const char* parentKey;
@@ -13,6 +14,8 @@ struct RegistryRemoval {
 // SHDeleteKeyA is declared with a DWORD result; its values are LSTATUS codes.
 static LSTATUS WINAPI DeleteKeyTree(HKEY parent, LPCSTR subkey)
 {
+    if (!SystemDllLoaded(SHLWAPI_DLL))
+        return ERROR_MOD_NOT_FOUND;
     return static_cast<LSTATUS>(SHDeleteKeyA(parent, subkey));
 }
 
