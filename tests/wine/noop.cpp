@@ -1,6 +1,7 @@
-// A program that does nothing, linked against the same Windows DLLs as the
-// uninstaller so that starting it costs the same: the baseline scripts/bench
-// measures the uninstaller's own work against.
+// A program that does nothing, linked against the Windows DLLs the
+// uninstaller's clean-up loads (setupapi and shlwapi at run time there), so
+// that starting it costs the same: the baseline scripts/bench measures the
+// uninstaller's own work against.
 #include <windows.h>
 #include <setupapi.h>
 #include <shlwapi.h>

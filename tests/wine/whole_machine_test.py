@@ -119,13 +119,18 @@ def wine_env(prefix):
 UNINSTALL_OEM_INF = re.compile(r'trace:setupapi:SetupUninstallOEMInfA "([^"]*)", (0x[0-9a-f]+),')
 
 
-def wine(prefix, *command, debug="-all"):
+def wine(prefix, *command, debug="-all", cwd=None, overrides="", timeout=None):
     """Exit status, seconds taken and what Wine wrote to stderr. A file, not a
-    pipe, takes stderr: a program left running (the companion) inherits it."""
+    pipe, takes stderr: a program left running (the companion) inherits it.
+    A run past the timeout is killed and reports status None."""
+    env = dict(wine_env(prefix), WINEDEBUG=debug, WINEDLLOVERRIDES=overrides)
     with tempfile.TemporaryFile() as errors:
         started = time.monotonic()
-        status = subprocess.run(["wine", *command], env=dict(wine_env(prefix), WINEDEBUG=debug),
-                                stdout=subprocess.DEVNULL, stderr=errors).returncode
+        try:
+            status = subprocess.run(["wine", *command], env=env, cwd=cwd, timeout=timeout,
+                                    stdout=subprocess.DEVNULL, stderr=errors).returncode
+        except subprocess.TimeoutExpired:
+            status = None
         seconds = time.monotonic() - started
         errors.seek(0)
         return status, seconds, errors.read().decode("utf-8", "replace")
