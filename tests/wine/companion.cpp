@@ -1,6 +1,7 @@
 // Stand-in for the companion application: a dialog-class window titled
 // SnapDeck. On WM_CLOSE it appends one line to the log named on its command
-// line, saying whether the HKLM Run value was still there, and exits. Given
+// line, saying whether the HKLM Run value was still there and at what tick
+// count the message came, and exits. Given
 // "hang" after the log, it never returns from WM_CLOSE instead; given
 // "other-class", its window is of the static-text class, like another
 // program's window that merely shares the title.
@@ -26,7 +27,8 @@ static void LogClose()
     CreateDirectoryA("C:\\kestreltest", nullptr);
     FILE* log = fopen(logPath, "a");
     if (log != nullptr) {
-        fprintf(log, "WM_CLOSE run-value=%s\n", present ? "present" : "absent");
+        fprintf(log, "WM_CLOSE run-value=%s tick=%llu\n", present ? "present" : "absent",
+                static_cast<unsigned long long>(GetTickCount64()));
         fclose(log);
     }
 }

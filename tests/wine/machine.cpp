@@ -279,13 +279,14 @@ RunResult RunUninstaller(const std::string& arguments)
 
 RunResult RunProgram(const std::string& exe, const std::string& arguments)
 {
-    RunResult result = {~0u, 0};
+    RunResult result = {~0u, 0, 0};
     ULONGLONG start = GetTickCount64();
     HANDLE process = StartProgram(exe, arguments);
     if (process == nullptr)
         return result;
     WaitForSingleObject(process, 60000);
-    result.milliseconds = static_cast<DWORD>(GetTickCount64() - start);
+    result.ended = GetTickCount64();
+    result.milliseconds = static_cast<DWORD>(result.ended - start);
     GetExitCodeProcess(process, &result.exitCode);
     CloseHandle(process);
     return result;

@@ -43,6 +43,7 @@ void RemoveTestDevices();
 struct RunResult {
     DWORD exitCode;
     DWORD milliseconds;
+    ULONGLONG ended;  // GetTickCount64() once the wait for it was over
 };
 // Starts exe (a Windows path) with the argument text; null on failure.
 HANDLE StartProgram(const std::string& exe, const std::string& arguments);

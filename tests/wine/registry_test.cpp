@@ -75,5 +75,6 @@ TEST_F(Registry, CompanionIsClosedAfterTheRunValueIsGone)
 
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(companion, 5000));
     CloseHandle(companion);
-    EXPECT_EQ("WM_CLOSE run-value=absent\r\n", ReadBytes(LogDir() + "\\companion.txt"));
+    std::string log = ReadBytes(LogDir() + "\\companion.txt");
+    EXPECT_EQ("WM_CLOSE run-value=absent", log.substr(0, log.find(" tick="))) << log;
 }
