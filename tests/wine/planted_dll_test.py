@@ -18,13 +18,13 @@ import shutil
 import subprocess
 import sys
 
-from whole_machine_test import wine, wine_env
+from whole_machine_test import end_prefix, fresh_prefix, wine, wine_env
 
 APP_KEY = "HKLM\\SOFTWARE\\Norvale Logic\\KestrelCam"
 SETUP_EXE = ("Program Files/InstallShield Installation Information/"
              "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}/setup.exe")
-DOWNLOADS = "users/Public/Downloads"
-WORKING_DIR = "users/Public/Documents"
+DOWNLOADS, WORKING_DIR = "users/Public/Downloads", "users/Public/Documents"
+EXE_COPY = "c:\\users\\public\\downloads\\uninstall.exe"
 SYSTEM_DIR = "c:\\windows\\system32"
 
 # name, application registered (hand-off), WINEDLLOVERRIDES of the run,
@@ -39,24 +39,22 @@ ROWS = [
      ("image device ", "service key TarnCamSvc")),
 ]
 
-LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"([^"]*)" at \w+: (\w+)$',
-                    re.MULTILINE)
+LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"([^"]*)"', re.MULTILINE)
 SEARCH = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:module:load_dll looking for L"([^"]*)" in L"([^"]*)"$',
                     re.MULTILINE)
 
 
 def unescape(text):
-    return text.replace("\\\\", "\\")
+    return text.replace("\\\\", "\\").lower()
 
 
-def process_loads(trace, exe_name):
-    """(path, builtin or native) of each DLL the process of exe_name loaded."""
-    loads = [(pid, unescape(path), kind) for pid, path, kind in LOADED.findall(trace)]
-    pids = {pid for pid, path, _ in loads if path.lower().endswith("\\" + exe_name)}
-    assert len(pids) == 1, f"one process of {exe_name} in the trace: {pids}"
+def process_loads(trace):
+    """The uninstaller's process id and the paths of the DLLs it loaded."""
+    loads = [(pid, unescape(path)) for pid, path in LOADED.findall(trace)]
+    pids = {pid for pid, path in loads if path.endswith("\\uninstall.exe")}
+    assert len(pids) == 1, f"one uninstall.exe process in the trace: {pids}"
     pid = pids.pop()
-    return pid, [(path, kind) for p, path, kind in loads
-                 if p == pid and not path.lower().endswith("\\" + exe_name)]
+    return pid, [path for p, path in loads if p == pid and not path.endswith(".exe")]
 
 
 def late_searches(trace, pid):
@@ -68,15 +66,20 @@ def late_searches(trace, pid):
     return searches[first:]
 
 
-def plant(prefix, testbed, registered):
-    status, _, errors = wine(prefix, testbed, "plant")
-    planted = status == 0
+def planted_machine(base, name, testbed, registered):
+    """A fresh machine with the package (and the application key) planted,
+    and whether planting succeeded."""
+    prefix = fresh_prefix(base, name)
+    # Kept alive, so Wine's own services start once, with the plain
+    # environment, and not again with a run's DLL overrides.
+    subprocess.run(["wineserver", "-p"], env=wine_env(prefix), check=True)
+    planted = wine(prefix, testbed, "plant")[0] == 0
     if registered:
         planted &= wine(prefix, "reg", "add", APP_KEY, "/f", cwd=os.path.dirname(prefix))[0] == 0
         setup = os.path.join(prefix, "drive_c", SETUP_EXE)
         os.makedirs(os.path.dirname(setup), exist_ok=True)
         shutil.copyfile(os.path.join(os.path.dirname(testbed), "recorder.exe"), setup)
-    return planted, errors.strip()
+    return prefix, planted
 
 
 def report(prefix, testbed):
@@ -87,37 +90,20 @@ def report(prefix, testbed):
     return {label: (expected == "removed", present == "1") for expected, label, present in items}
 
 
-def fresh_prefix(base, name):
-    prefix = os.path.join(os.path.dirname(base), "run-" + name)
-    shutil.rmtree(prefix, ignore_errors=True)
-    subprocess.run(["cp", "-a", base, prefix], check=True)
-    # Kept alive, so Wine's own services start once, with the plain
-    # environment, and not again with a run's DLL overrides.
-    subprocess.run(["wineserver", "-p"], env=wine_env(prefix), check=True)
-    return prefix
-
-
-def end_prefix(prefix):
-    subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stderr=subprocess.DEVNULL)
-    if not os.environ.get("WINE_KEEP_PREFIX"):
-        shutil.rmtree(prefix, ignore_errors=True)
-
-
-def loaded_names(base, run_name, testbed, uninstall, check):
+def plain_runs(base, run_name, testbed, uninstall, check):
     """Names of the DLLs the uninstaller's process loads on either path, and
-    the seconds each path takes, from plain runs."""
-    prefix = fresh_prefix(base, run_name + "-plain")
+    the seconds each path takes, from runs with nothing planted."""
     names, seconds = set(), {}
+    prefix, planted = planted_machine(base, run_name + "-plain", testbed, True)
     try:
-        check(plant(prefix, testbed, True)[0], "plain runs: package planted, application registered")
+        check(planted, "plain runs: package planted, application registered")
         for registered in (True, False):
             if not registered:
                 wine(prefix, "reg", "delete", APP_KEY, "/f", cwd=os.path.dirname(prefix))
-            status, took, trace = wine(prefix, uninstall, debug="+pid,+loaddll", timeout=30)
+            status, seconds[registered], trace = wine(prefix, uninstall, debug="+pid,+loaddll",
+                                                      timeout=30)
             check(status == 0, f"plain run exits 0 ({'hand-off' if registered else 'clean-up'})")
-            _, loads = process_loads(trace, os.path.basename(uninstall).lower())
-            names |= {path.rsplit("\\", 1)[1].lower() for path, _ in loads}
-            seconds[registered] = took
+            names |= {path.rsplit("\\", 1)[1] for path in process_loads(trace)[1]}
     finally:
         end_prefix(prefix)
     return sorted(names), seconds
@@ -137,53 +123,41 @@ def main():
         if not condition:
             failures.append(message)
 
-    names, usual = loaded_names(base, run_name, testbed, uninstall, check)
+    names, usual = plain_runs(base, run_name, testbed, uninstall, check)
     print("     DLLs loaded: " + " ".join(names))
     for row, registered, overrides, staying in ROWS:
-        prefix = fresh_prefix(base, run_name)
+        prefix, planted = planted_machine(base, run_name, testbed, registered)
         try:
             drive = os.path.join(prefix, "drive_c")
-            downloads, working = os.path.join(drive, DOWNLOADS), os.path.join(drive, WORKING_DIR)
-            os.makedirs(downloads, exist_ok=True)
-            os.makedirs(working, exist_ok=True)
-            exe = os.path.join(downloads, "uninstall.exe")
-            shutil.copyfile(uninstall, exe)
-            for folder in (downloads, working):
+            for folder in (DOWNLOADS, WORKING_DIR):
+                os.makedirs(os.path.join(drive, folder), exist_ok=True)
                 for name in names:
-                    shutil.copyfile(canary, os.path.join(folder, name))
-            planted, errors = plant(prefix, testbed, registered)
-            before = report(prefix, testbed)
-            check(planted and all(present for label, (_, present) in before.items()
-                                  if "window" not in label) and
-                  all(os.path.isfile(os.path.join(f, n)) for f in (downloads, working) for n in names),
-                  f"{row}: package, canaries and exe planted {errors}")
+                    shutil.copyfile(canary, os.path.join(drive, folder, name))
+            shutil.copyfile(uninstall, os.path.join(drive, DOWNLOADS, "uninstall.exe"))
+            check(planted, f"{row}: package planted")
 
-            status, seconds, trace = wine(prefix, "C:\\" + DOWNLOADS.replace("/", "\\") + "\\uninstall.exe",
-                                          debug="+pid,+loaddll,+module", cwd=working,
+            status, seconds, trace = wine(prefix, EXE_COPY, debug="+pid,+loaddll,+module",
+                                          cwd=os.path.join(drive, WORKING_DIR),
                                           overrides=overrides, timeout=30)
             check(status == 0, f"{row}: exits 0 (status {status})")
             check(seconds < usual[registered] + 5,
                   f"{row}: ends in the usual time ({seconds:.1f} s, plain {usual[registered]:.1f} s)")
             log = os.path.join(drive, "kestreltest", "canaries.txt")
-            ran = open(log, errors="replace").read().splitlines() if os.path.exists(log) else []
-            ran = [line for line in ran if line.lower().startswith(
-                "c:\\" + DOWNLOADS.replace("/", "\\").lower() + "\\uninstall.exe|")]
+            ran = open(log, errors="replace").read().lower().splitlines() if os.path.exists(log) else []
+            ran = [line for line in ran if line.startswith(EXE_COPY + "|")]
             check(not ran, f"{row}: no canary ran in the uninstaller {ran}")
-            pid, loads = process_loads(trace, "uninstall.exe")
-            native = [path for path, kind in loads if kind != "builtin"]
-            check(not native, f"{row}: every DLL is Wine's own {native}")
-            searches = late_searches(trace, pid)
+            searches = late_searches(trace, process_loads(trace)[0])
             wide = [(name, folders) for name, folders in searches
-                    if any(folder.rstrip("\\").lower() != SYSTEM_DIR for folder in folders)]
+                    if any(folder.rstrip("\\") != SYSTEM_DIR for folder in folders)]
             check(not wide, f"{row}: its own loads search the system folder alone {wide[:1]}")
             # The altered search path: what Windows without SetDefaultDllDirectories
             # (5.2 to 7) searches first for the imports of a DLL loaded by path.
             unaltered = sorted({name for name, folders in searches
-                                if "\\" in name and folders[0].lower() != name.rsplit("\\", 1)[0].lower()})
+                                if "\\" in name and folders[0] != name.rsplit("\\", 1)[0]})
             check(not unaltered, f"{row}: a DLL loaded by path has its own folder searched first {unaltered}")
 
-            after = report(prefix, testbed)
-            wrong = [label for label, (removed, present) in after.items() if "window" not in label and
+            wrong = [label for label, (removed, present) in report(prefix, testbed).items()
+                     if "window" not in label and
                      present != (staying is None or not removed or
                                  any(label.startswith(s) for s in staying))]
             check(not wrong, f"{row}: package items left as expected; wrong: {wrong}")

@@ -136,6 +136,20 @@ def wine(prefix, *command, debug="-all", cwd=None, overrides="", timeout=None):
         return status, seconds, errors.read().decode("utf-8", "replace")
 
 
+def fresh_prefix(base, name):
+    """A copy of the base test machine of its own, run-NAME beside it."""
+    prefix = os.path.join(os.path.dirname(base), "run-" + name)
+    shutil.rmtree(prefix, ignore_errors=True)
+    subprocess.run(["cp", "-a", base, prefix], check=True)
+    return prefix
+
+
+def end_prefix(prefix):
+    subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stderr=subprocess.DEVNULL)
+    if not os.environ.get("WINE_KEEP_PREFIX"):
+        shutil.rmtree(prefix, ignore_errors=True)
+
+
 def shortest_run(prefix, *command, debug="-all"):
     """Wine's start-up time varies with the machine's load; the shortest of
     three runs is the one least disturbed by it. Every run must exit 0."""
@@ -175,9 +189,7 @@ def main():
         return 77
     os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)  # where companion.exe is
     run_name = sys.argv[4] if len(sys.argv) > 4 else "whole-machine"
-    prefix = os.path.join(os.path.dirname(base), "run-" + run_name)
-    shutil.rmtree(prefix, ignore_errors=True)
-    subprocess.run(["cp", "-a", base, prefix], check=True)
+    prefix = fresh_prefix(base, run_name)
     failures = []
     passes = []
 
@@ -241,9 +253,7 @@ def main():
         again = diff(after, again_state)
         check(again == ([], [], []), "second run changes nothing " + repr(again))
     finally:
-        subprocess.run(["wineserver", "-k"], env=wine_env(prefix), stderr=subprocess.DEVNULL)
-        if not os.environ.get("WINE_KEEP_PREFIX"):
-            shutil.rmtree(prefix, ignore_errors=True)
+        end_prefix(prefix)
     print(f"{len(passes)} passed, {len(failures)} failed")
     return 1 if failures else 0
 
