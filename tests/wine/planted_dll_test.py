@@ -18,7 +18,7 @@ import shutil
 import subprocess
 import sys
 
-from whole_machine_test import end_prefix, fresh_prefix, wine, wine_env
+from whole_machine_test import Checks, end_prefix, fresh_prefix, wine, wine_env
 
 APP_KEY = "HKLM\\SOFTWARE\\Norvale Logic\\KestrelCam"
 SETUP_EXE = ("Program Files/InstallShield Installation Information/"
@@ -116,12 +116,7 @@ def main():
         return 77
     os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)
     run_name = sys.argv[5] if len(sys.argv) > 5 else "planted-dll"
-    failures = []
-
-    def check(condition, message):
-        print(("ok   " if condition else "FAIL ") + message)
-        if not condition:
-            failures.append(message)
+    check = Checks()
 
     names, usual = plain_runs(base, run_name, testbed, uninstall, check)
     print("     DLLs loaded: " + " ".join(names))
@@ -163,8 +158,7 @@ def main():
             check(not wrong, f"{row}: package items left as expected; wrong: {wrong}")
         finally:
             end_prefix(prefix)
-    print(f"{len(failures)} failed")
-    return 1 if failures else 0
+    return check.status()
 
 
 if __name__ == "__main__":

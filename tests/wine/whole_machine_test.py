@@ -136,6 +136,22 @@ def wine(prefix, *command, debug="-all", cwd=None, overrides="", timeout=None):
         return status, seconds, errors.read().decode("utf-8", "replace")
 
 
+class Checks:
+    """Each check printed as ok or FAIL; status() sums them up and is 1 after
+    any FAIL."""
+    def __init__(self):
+        self.passed, self.failed = 0, 0
+
+    def __call__(self, condition, message):
+        print(("ok   " if condition else "FAIL ") + message)
+        self.passed += bool(condition)
+        self.failed += not condition
+
+    def status(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        return 1 if self.failed else 0
+
+
 def fresh_prefix(base, name):
     """A copy of the base test machine of its own, run-NAME beside it."""
     prefix = os.path.join(os.path.dirname(base), "run-" + name)
@@ -190,12 +206,7 @@ def main():
     os.environ["TEST_HELPERS_DIR"] = os.path.dirname(testbed)  # where companion.exe is
     run_name = sys.argv[4] if len(sys.argv) > 4 else "whole-machine"
     prefix = fresh_prefix(base, run_name)
-    failures = []
-    passes = []
-
-    def check(condition, message):
-        print(("ok   " if condition else "FAIL ") + message)
-        (passes if condition else failures).append(message)
+    check = Checks()
 
     try:
         status, _, errors = wine(prefix, testbed, "plant")
@@ -254,8 +265,7 @@ def main():
         check(again == ([], [], []), "second run changes nothing " + repr(again))
     finally:
         end_prefix(prefix)
-    print(f"{len(passes)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return check.status()
 
 
 if __name__ == "__main__":
