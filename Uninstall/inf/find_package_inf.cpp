@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "package_inf.h"
+#include "system_paths.h"
 
 // One listing of the inf folder into the batch. False when it failed part
 // way: a batch that may lack the lowest candidate is no basis for a choice.
@@ -23,10 +24,10 @@ static bool ListOemInfs(const char* pattern, OemInfBatch* batch)
 
 bool FindPackageInf(InfMatch* match)
 {
+    // One folder for the pattern and every candidate path built from it.
     char windowsDirectory[PATH_SIZE];
     char pattern[PATH_SIZE];
-    UINT length = GetWindowsDirectoryA(windowsDirectory, PATH_SIZE);
-    if (length == 0 || length >= PATH_SIZE ||
+    if (!SystemFolder(windowsDirectory, GetWindowsDirectoryA) ||
         !FormatPath(pattern, OEM_INF_FORMAT, windowsDirectory, OEM_INF_PATTERN))
         return false;
     // Only files the listing returned are opened: a machine with a few OEM
