@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "file_names.h"
+#include "text.h"
 
 // The folder getDirectory reports (GetSystemDirectoryA, GetWindowsDirectoryA);
 // false when the call failed (0) or the folder did not fit (it returns the

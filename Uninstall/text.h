@@ -1,8 +1,10 @@
-// Byte-wise text helpers shared by the INF and device code. No locale is
+// Byte-wise text helpers shared by the INF, device and DLL code. No locale is
 // consulted anywhere: INF and hardware-ID text is compared as raw bytes.
 #pragma once
 
 #include <cstddef>
+
+#include "package_identity.h"
 
 // Case-sensitive: true when sought occurs anywhere in text.
 bool ContainsText(const char* text, const char* sought);
@@ -12,3 +14,8 @@ inline char LowercaseAsciiChar(char c)
 }
 // A to Z become a to z, within the first size bytes or up to the terminator.
 void LowercaseAscii(char* text, size_t size);
+
+// Fills path from a "%s...%s" format; false, leaving no usable path, when
+// the result would not fit. A cut path could name another file.
+bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
+                const char* name);

@@ -119,16 +119,6 @@ bool GoesToSysWow64(const char* lowercasedName)
                        });
 }
 
-bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
-                const char* name)
-{
-    int length = snprintf(path, PATH_SIZE, format, directory, name);
-    if (length >= 0 && length < PATH_SIZE)
-        return true;
-    path[0] = '\0';
-    return false;
-}
-
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath)
 {
     size_t length = strnlen(infPath, PATH_SIZE);

@@ -50,10 +50,6 @@ bool IsSafeListedName(const char* name);
 bool SafeListedName(const char* entry, char (&name)[PIECE_SIZE]);
 bool GoesToSysWow64(const char* lowercasedName);
 
-// Fills path from a "%s...%s" format; false, leaving no usable path, when
-// the result would not fit. A cut path could name another file.
-bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
-                const char* name);
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath);
 // The file name part of a path: what follows its last backslash.
 const char* InfFileName(const char* infPath);
