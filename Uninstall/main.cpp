@@ -54,7 +54,7 @@ int main()
     }
     CleanRegistry();
     CloseCompanionWindow();
-    RemoveMatchingDevices();
-    RemoveDriverFiles();
+    RemoveMatchingDevices();  // ends with the first file pass
+    RemoveRemainingCopies();
     return 0;
 }

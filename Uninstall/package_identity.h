@@ -39,5 +39,6 @@ inline constexpr int PIECE_SIZE = 256;      // one INF line piece, terminator in
 inline constexpr int HARDWARE_ID_SLOTS = 64;
 inline constexpr int HARDWARE_ID_SIZE = 64;
 inline constexpr int HARDWARE_ID_PROPERTY_SIZE = 256;
+inline constexpr int PACKAGE_INF_SLOTS = 64;
 inline constexpr unsigned COMPANION_CLOSE_TIMEOUT_MS = 5000;
 inline constexpr unsigned COMPANION_CLOSE_PAUSE_MS = 1000;

@@ -14,6 +14,15 @@ void LowercaseAscii(char* text, size_t size)
         text[i] = LowercaseAsciiChar(text[i]);
 }
 
+bool SameTextIgnoringAsciiCase(const char* text, const char* other)
+{
+    for (; LowercaseAsciiChar(*text) == LowercaseAsciiChar(*other); text++, other++) {
+        if (*text == '\0')
+            return true;
+    }
+    return false;
+}
+
 bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
                 const char* name)
 {

@@ -14,6 +14,8 @@ inline char LowercaseAsciiChar(char c)
 }
 // A to Z become a to z, within the first size bytes or up to the terminator.
 void LowercaseAscii(char* text, size_t size);
+// Equal but for the letter case of A to Z.
+bool SameTextIgnoringAsciiCase(const char* text, const char* other);
 
 // Fills path from a "%s...%s" format; false, leaving no usable path, when
 // the result would not fit. A cut path could name another file.

@@ -5,7 +5,7 @@
 #include "stages.h"
 #include "system_dlls.h"
 
-static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
+static bool FirstIdMatches(HDEVINFO devices, SP_DEVINFO_DATA* device)
 {
     // Zeroed: a property stored without its terminating zeros leaves the
     // rest of the buffer unwritten, and the match reads only what Windows
@@ -13,11 +13,33 @@ static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
     char property[HARDWARE_ID_PROPERTY_SIZE] = {};
     DWORD written = 0;
     // Exactly TRUE: a property over 256 bytes fails with ERROR_INSUFFICIENT_BUFFER.
-    if (SetupDiGetDeviceRegistryPropertyA(devices, device, SPDRP_HARDWAREID, nullptr,
-                                          reinterpret_cast<BYTE*>(property), sizeof property,
-                                          &written) != TRUE)
-        return;
-    if (!MatchesPackageDevice(&hardwareIds, property, written))
+    return SetupDiGetDeviceRegistryPropertyA(devices, device, SPDRP_HARDWAREID, nullptr,
+                                             reinterpret_cast<BYTE*>(property), sizeof property,
+                                             &written) == TRUE &&
+           MatchesPackageDevice(&hardwareIds, property, written);
+}
+
+// The INF Windows installed the device from, as its driver key records it
+// ("oem12.inf") on every version from 2000 on. A composite camera's function
+// has IDs such as USB\VID_v&PID_p&REV_r&MI_00 that the INF's
+// USB\VID_v&PID_p&MI_00 is not contained in.
+static bool InstalledFromPackageInf(HDEVINFO devices, SP_DEVINFO_DATA* device)
+{
+    HKEY driverKey = SetupDiOpenDevRegKey(devices, device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    if (driverKey == INVALID_HANDLE_VALUE)
+        return false;  // no driver installed, or no key
+    char infPath[PATH_SIZE];
+    DWORD type = REG_NONE;
+    DWORD size = sizeof infPath;
+    LSTATUS status = RegQueryValueExA(driverKey, "InfPath", nullptr, &type,
+                                      reinterpret_cast<BYTE*>(infPath), &size);
+    RegCloseKey(driverKey);
+    return status == ERROR_SUCCESS && type == REG_SZ && NamesPackageInf(&hardwareIds, infPath, size);
+}
+
+static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
+{
+    if (!FirstIdMatches(devices, device) && !InstalledFromPackageInf(devices, device))
         return;
     if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
         static_cast<void>(GetLastError());  // the device stays; nothing is reported

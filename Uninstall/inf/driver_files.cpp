@@ -44,22 +44,38 @@ static bool UninstallFromDriverStore(const char* infPath)
            SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) != FALSE;
 }
 
-bool RemoveDriverFiles()
+// One pass on the lowest copy after `copy`, which then names it; false when
+// there is none.
+static bool RemoveCopyAfter(OemInf* copy)
 {
     InfMatch match;
-    if (!FindPackageInf(&match))
+    if (!FindPackageInf(&match, *copy))
         return false;
+    *copy = match.inf;
     ForEachFileEntry(&match.reader, DeleteListedFile);
     (void)fclose(match.reader.file);  // read only: nothing to lose
-    bool uninstalled = UninstallFromDriverStore(match.path);
+    UninstallFromDriverStore(match.path);
     // Deleted directly as well: when SetupAPI refuses or fails, the files
     // are still there.
     ForceDeleteFile(match.path);
     char pnfPath[PATH_SIZE];
-    if (!FormPnfPath(pnfPath, match.path))
-        return false;
-    if (ForceDeleteFile(pnfPath))
-        return true;
-    // Once SetupAPI has taken the package out, the PNF went with it.
-    return uninstalled && GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (FormPnfPath(pnfPath, match.path))
+        ForceDeleteFile(pnfPath);
+    return true;
+}
+
+bool RemoveDriverFiles()
+{
+    OemInf copy = BEFORE_FIRST_OEM_INF;
+    return RemoveCopyAfter(&copy);
+}
+
+void RemoveRemainingCopies()
+{
+    // The lowest copy left first: the one the first pass took, if it stayed.
+    // Then each copy above the last one taken, so that one that cannot be
+    // deleted holds none up and no copy gets more than two passes.
+    OemInf copy = BEFORE_FIRST_OEM_INF;
+    while (RemoveCopyAfter(&copy)) {
+    }
 }

@@ -39,7 +39,8 @@ bool OemInfNumber(const char* fileName, uint32_t* number)
 }
 
 // Ascending numbers; the name breaks a tie, which only a case-sensitive
-// folder can hold (oem7.inf beside OEM7.inf).
+// folder can hold (oem7.inf beside OEM7.inf). An empty name, which no
+// candidate has, comes first.
 static bool Precedes(const OemInf& a, const OemInf& b)
 {
     if (a.number != b.number)
@@ -47,11 +48,11 @@ static bool Precedes(const OemInf& a, const OemInf& b)
     return strcmp(a.name, b.name) < 0;
 }
 
-void StartOemInfBatch(OemInfBatch* batch)
+void StartOemInfBatch(OemInfBatch* batch, const OemInf& after)
 {
     batch->count = 0;
     batch->overflowed = false;
-    batch->afterLast = false;
+    batch->last = after;
 }
 
 void KeepOemInf(OemInfBatch* batch, const char* fileName)
@@ -60,8 +61,8 @@ void KeepOemInf(OemInfBatch* batch, const char* fileName)
     if (!OemInfNumber(fileName, &candidate.number) ||
         snprintf(candidate.name, sizeof candidate.name, "%s", fileName) >= OEM_INF_NAME_SIZE)
         return;  // no candidate; every candidate's name fits
-    if (batch->afterLast && !Precedes(batch->last, candidate))
-        return;  // an earlier batch had it
+    if (!Precedes(batch->last, candidate))
+        return;  // an earlier batch or search had it
     int at = batch->count;
     while (at > 0 && Precedes(candidate, batch->candidates[at - 1]))
         at--;
@@ -82,7 +83,6 @@ bool NextOemInfBatch(OemInfBatch* batch)
     if (!batch->overflowed)
         return false;
     batch->last = batch->candidates[batch->count - 1];
-    batch->afterLast = true;
     batch->count = 0;
     batch->overflowed = false;
     return true;

@@ -20,13 +20,14 @@ struct OemInf {
     char name[OEM_INF_NAME_SIZE];
 };
 
-// The lowest candidates of one listing, ascending, all after `last` when
-// afterLast is set.
+// Comes before every candidate: a search after it starts with the lowest.
+inline constexpr OemInf BEFORE_FIRST_OEM_INF = {0, ""};
+
+// The lowest candidates of one listing that come after `last`, ascending.
 struct OemInfBatch {
     OemInf candidates[OEM_INF_BATCH];
     int count;
     bool overflowed;  // a candidate was left out: another listing is needed
-    bool afterLast;
     OemInf last;
 };
 
@@ -34,7 +35,7 @@ struct OemInfBatch {
 // decimal without sign or leading zero (at most 4294967295), ".inf", in any
 // letter case. False for any other name: OEM007.inf, OEM7.inf.bak, OEM4.infx.
 bool OemInfNumber(const char* fileName, uint32_t* number);
-void StartOemInfBatch(OemInfBatch* batch);
+void StartOemInfBatch(OemInfBatch* batch, const OemInf& after);
 // Takes fileName into the batch when it is a candidate that belongs there.
 void KeepOemInf(OemInfBatch* batch, const char* fileName);
 // Readies the batch for the listing after it; false when it already held

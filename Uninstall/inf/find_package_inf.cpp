@@ -22,7 +22,7 @@ static bool ListOemInfs(const char* pattern, OemInfBatch* batch)
     return complete;
 }
 
-bool FindPackageInf(InfMatch* match)
+bool FindPackageInf(InfMatch* match, const OemInf& after)
 {
     // One folder for the pattern and every candidate path built from it.
     char windowsDirectory[PATH_SIZE];
@@ -33,13 +33,13 @@ bool FindPackageInf(InfMatch* match)
     // Only files the listing returned are opened: a machine with a few OEM
     // INFs pays for those, whatever their numbers.
     OemInfBatch batch;
-    StartOemInfBatch(&batch);
+    StartOemInfBatch(&batch, after);
     do {
         if (!ListOemInfs(pattern, &batch))
             return false;
         for (int i = 0; i < batch.count; i++) {
-            const char* name = batch.candidates[i].name;
-            if (FormatPath(match->path, OEM_INF_FORMAT, windowsDirectory, name) &&
+            match->inf = batch.candidates[i];
+            if (FormatPath(match->path, OEM_INF_FORMAT, windowsDirectory, match->inf.name) &&
                 OpenMarkedInf(match->path, &match->reader))
                 return true;
         }

@@ -7,18 +7,13 @@
 
 HardwareIdTable hardwareIds;
 
-void LoadHardwareIds()
+static void ReadModelIds(const char* infPath)
 {
-    InfMatch match;
-    if (!SystemDllLoaded(SETUPAPI_DLL) || !FindPackageInf(&match))
-        return;
-    (void)fclose(match.reader.file);  // only the path is needed
-    HINF inf = SetupOpenInfFileA(match.path, nullptr, INF_STYLE_WIN4, nullptr);
+    HINF inf = SetupOpenInfFileA(infPath, nullptr, INF_STYLE_WIN4, nullptr);
     if (inf == INVALID_HANDLE_VALUE) {
         static_cast<void>(GetLastError());  // not a valid INF: no IDs, no report
         return;
     }
-    hardwareIds.count = 0;
     INFCONTEXT line;
     // Field 2 is the first hardware ID of "key = install-section, id[, ids]".
     BOOL more = SetupFindFirstLineA(inf, MODELS_SECTION, nullptr, &line);
@@ -29,4 +24,18 @@ void LoadHardwareIds()
         more = SetupFindNextLine(&line, &line);
     }
     SetupCloseInfFile(inf);
+}
+
+// Every installed version of the package, in ascending number: a later
+// version may support models an earlier one did not.
+void LoadHardwareIds()
+{
+    if (!SystemDllLoaded(SETUPAPI_DLL))
+        return;
+    InfMatch match;
+    for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
+        (void)fclose(match.reader.file);  // only the path is needed
+        KeepPackageInfName(&hardwareIds, match.inf.name);
+        ReadModelIds(match.path);
+    }
 }

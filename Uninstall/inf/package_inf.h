@@ -6,11 +6,13 @@
 #include "inf_text.h"
 
 struct InfMatch {
+    OemInf inf;  // which copy: a later search can start after it
     char path[PATH_SIZE];
     // Open stream, positioned after the marker's piece; the receiver closes
     // reader.file.
     PieceReader reader;
 };
 
-// Lowest-numbered OEM INF that carries the marker; false when none does.
-bool FindPackageInf(InfMatch* match);
+// Lowest-numbered OEM INF after `after` that carries the marker; false when
+// none does. Windows keeps a copy for every version of the package it staged.
+bool FindPackageInf(InfMatch* match, const OemInf& after);

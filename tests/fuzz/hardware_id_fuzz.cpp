@@ -1,6 +1,7 @@
 // Arbitrary bytes as models-section hardware IDs and a device's 256-byte
 // hardware-ID property (perhaps without a terminating zero), through the
-// table and the matching decision.
+// table and the matching decisions: by first ID, and by the INF a driver key
+// names.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int i = 0; i < table.count; i++) {
         CHECK(table.entries[i][0] != '\0');
         CHECK(Lowercase(table.entries[i]) == table.entries[i]);
+        for (int j = 0; j < i; j++)
+            CHECK(strcmp(table.entries[i], table.entries[j]) != 0);
+        // The IDs, as far as they fit, stand for the names of package INFs.
+        KeepPackageInfName(&table, std::string(table.entries[i], strnlen(table.entries[i],
+                                                                        OEM_INF_NAME_SIZE - 1)).c_str());
     }
 
     // The property buffer holds exactly 256 bytes; past the input it is
@@ -60,5 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         expected = expected || firstId.find(table.entries[i]) != std::string::npos;
     CHECK(matches == expected);
     CHECK(table.count > 0 || !matches);
+
+    // The same bytes as a driver key's InfPath value.
+    bool terminated = memchr(property.get(), 0, HARDWARE_ID_PROPERTY_SIZE) != nullptr;
+    bool named = false;
+    for (int i = 0; i < table.infCount; i++)
+        named = named || (terminated && Lowercase(property.get()) == table.infNames[i]);
+    CHECK(NamesPackageInf(&table, property.get(), HARDWARE_ID_PROPERTY_SIZE) == named);
     return 0;
 }

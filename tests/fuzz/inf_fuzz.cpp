@@ -103,6 +103,24 @@ static bool IsOemInfName(std::string name, uint32_t* number)
     return true;
 }
 
+using Candidates = std::vector<std::pair<uint32_t, std::string>>;
+
+// The candidates after `after`, in the order the batches try them.
+static Candidates TriedAfter(const std::set<std::string>& folder, OemInf after, size_t most)
+{
+    Candidates tried;
+    std::unique_ptr<OemInfBatch> batch(new OemInfBatch);
+    StartOemInfBatch(batch.get(), after);
+    do {
+        for (auto name = folder.rbegin(); name != folder.rend(); ++name)
+            KeepOemInf(batch.get(), name->c_str());
+        for (int i = 0; i < batch->count; i++)
+            tried.push_back({batch->candidates[i].number, batch->candidates[i].name});
+        CHECK(tried.size() <= most);
+    } while (NextOemInfBatch(batch.get()));
+    return tried;
+}
+
 static void CheckOemNames(const uint8_t* data, size_t size)
 {
     std::set<std::string> folder;  // a folder lists each name once
@@ -114,7 +132,7 @@ static void CheckOemNames(const uint8_t* data, size_t size)
             folder.insert(name);
         start = end + 1;
     }
-    std::vector<std::pair<uint32_t, std::string>> expected;
+    Candidates expected;
     for (const std::string& name : folder) {
         uint32_t number = 0, plain = 0;
         bool candidate = OemInfNumber(name.c_str(), &number);
@@ -124,18 +142,17 @@ static void CheckOemNames(const uint8_t* data, size_t size)
             expected.push_back({number, name});
     }
     std::sort(expected.begin(), expected.end());
-    // Every candidate tried once, in ascending number, however the folder is listed.
-    std::vector<std::pair<uint32_t, std::string>> tried;
-    std::unique_ptr<OemInfBatch> batch(new OemInfBatch);
-    StartOemInfBatch(batch.get());
-    do {
-        for (auto name = folder.rbegin(); name != folder.rend(); ++name)
-            KeepOemInf(batch.get(), name->c_str());
-        for (int i = 0; i < batch->count; i++)
-            tried.push_back({batch->candidates[i].number, batch->candidates[i].name});
-        CHECK(tried.size() <= expected.size());
-    } while (NextOemInfBatch(batch.get()));
-    CHECK(tried == expected);
+    // Every candidate tried once, in ascending number, however the folder is
+    // listed; from the start, and after the middle one.
+    CHECK(TriedAfter(folder, BEFORE_FIRST_OEM_INF, expected.size()) == expected);
+    size_t skipped = (expected.size() + 1) / 2;
+    OemInf middle = BEFORE_FIRST_OEM_INF;
+    if (skipped > 0) {
+        middle.number = expected[skipped - 1].first;
+        snprintf(middle.name, sizeof middle.name, "%s", expected[skipped - 1].second.c_str());
+    }
+    CHECK(TriedAfter(folder, middle, expected.size()) ==
+          Candidates(expected.begin() + static_cast<ptrdiff_t>(skipped), expected.end()));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -96,13 +96,14 @@ TEST(FileNames, OemInfNumberComesOnlyFromNamesAsWindowsWritesThem)
     }
 }
 
-// Lists the folder as often as the batches ask; the candidates in the order
-// they are tried, and how many listings that took.
-static std::pair<std::vector<std::string>, int> TryOrder(const std::vector<std::string>& folder)
+// Lists the folder as often as the batches ask; the candidates after `after`
+// in the order they are tried, and how many listings that took.
+static std::pair<std::vector<std::string>, int> TryOrder(const std::vector<std::string>& folder,
+                                                         OemInf after)
 {
     std::pair<std::vector<std::string>, int> tried;
     std::unique_ptr<OemInfBatch> batch(new OemInfBatch);
-    StartOemInfBatch(batch.get());
+    StartOemInfBatch(batch.get(), after);
     do {
         tried.second++;
         for (const std::string& name : folder)
@@ -132,20 +133,32 @@ TEST(FileNames, CandidatesAreTriedInAscendingNumbersEachOnce)
     tie.insert(tie.begin(), {"oem255.inf", "OEM255.inf"});
     std::vector<std::string> tieTried = ascending(Descending(0, OEM_INF_BATCH - 1));
     tieTried.insert(tieTried.end(), {"OEM255.inf", "oem255.inf"});
-    struct { const char* name; std::vector<std::string> folder, tried; int listings; } cases[] = {
+    const OemInf first = BEFORE_FIRST_OEM_INF;
+    struct {
+        const char* name;
+        std::vector<std::string> folder, tried;
+        int listings;
+        OemInf after;
+    } cases[] = {
         {"numbers, not text",
          {"OEM10.inf", "oem9.inf", "OEM100.inf", "oem0.inf", "OEM007.inf", "wine.inf", "OEM4.infx"},
-         {"oem0.inf", "oem9.inf", "OEM10.inf", "OEM100.inf"}, 1},
-        {"none", {"wine.inf", "input.pnf"}, {}, 1},
+         {"oem0.inf", "oem9.inf", "OEM10.inf", "OEM100.inf"}, 1, first},
+        {"after oem9.inf", {"OEM10.inf", "oem9.inf", "OEM100.inf", "oem0.inf", "oem8.inf"},
+         {"OEM10.inf", "OEM100.inf"}, 1, {9, "oem9.inf"}},
+        {"after the highest", {"oem9.inf", "oem0.inf"}, {}, 1, {9, "oem9.inf"}},
+        {"none", {"wine.inf", "input.pnf"}, {}, 1, first},
         {"one full batch", Descending(0, OEM_INF_BATCH),
-         ascending(Descending(0, OEM_INF_BATCH)), 1},
+         ascending(Descending(0, OEM_INF_BATCH)), 1, first},
         {"one more than a batch", Descending(0, OEM_INF_BATCH + 1),
-         ascending(Descending(0, OEM_INF_BATCH + 1)), 2},
-        {"hundreds, past 100", Descending(0, 600), ascending(Descending(0, 600)), 3},
-        {"one number, two names, across the batch edge", tie, tieTried, 2},
+         ascending(Descending(0, OEM_INF_BATCH + 1)), 2, first},
+        {"hundreds, past 100", Descending(0, 600), ascending(Descending(0, 600)), 3, first},
+        {"hundreds, after oem300.inf", Descending(0, 600), ascending(Descending(301, 600)), 2,
+         {300, "oem300.inf"}},
+        {"one number, two names, across the batch edge", tie, tieTried, 2, first},
+        {"one number, after the first of its names", tie, {"oem255.inf"}, 1, {255, "OEM255.inf"}},
     };
     for (const auto& c : cases) {
-        auto tried = TryOrder(c.folder);
+        auto tried = TryOrder(c.folder, c.after);
         EXPECT_EQ(c.tried, tried.first) << c.name;
         EXPECT_EQ(c.listings, tried.second) << c.name;
     }

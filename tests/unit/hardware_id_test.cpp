@@ -65,20 +65,25 @@ TEST(HardwareIds, EmptyTableMatchesNothing)
     EXPECT_FALSE(Matches(empty, MultiSz({""})));
 }
 
-TEST(HardwareIds, EmptyIdsNeverEnterTheTable)
+TEST(HardwareIds, EmptyAndRepeatedIdsNeverEnterTheTable)
 {
-    HardwareIdTable table = TableOf({"", "USB\\VID_1B3F&PID_2002", ""});
+    HardwareIdTable table =
+        TableOf({"", "USB\\VID_1B3F&PID_2002", "", "usb\\vid_1b3f&pid_2002", "USB\\VID_1B3F&PID_2002"});
     ASSERT_EQ(1, table.count);
     EXPECT_STREQ("usb\\vid_1b3f&pid_2002", table.entries[0]);
     EXPECT_FALSE(Matches(table, MultiSz({"PCI\\VEN_8086&DEV_1234"})));
 }
 
-TEST(HardwareIds, TableHoldsSixtyFourEntries)
+TEST(HardwareIds, TableHoldsSixtyFourDistinctEntries)
 {
     HardwareIdTable table = {};
     for (int i = 0; !TableFull(&table); i++) {
-        snprintf(table.entries[table.count], HARDWARE_ID_SIZE, "USB\\VID_1B3F&PID_%04d", i);
-        KeepReadId(&table);
+        for (const char* format : {"USB\\VID_1B3F&PID_%04d", "usb\\vid_1b3f&pid_%04d"}) {
+            if (TableFull(&table))
+                break;
+            snprintf(table.entries[table.count], HARDWARE_ID_SIZE, format, i);
+            KeepReadId(&table);
+        }
     }
     EXPECT_EQ(HARDWARE_ID_SLOTS, table.count);
     EXPECT_STREQ("usb\\vid_1b3f&pid_0063", table.entries[63]);
@@ -94,4 +99,36 @@ TEST(HardwareIds, UnterminatedPropertyIsReadWithinItsBytes)
     EXPECT_FALSE(Matches(table, full + id.substr(0, id.size() - 1) + "3"));
     EXPECT_FALSE(Matches(table, std::string(HARDWARE_ID_PROPERTY_SIZE, 'X')));
     EXPECT_FALSE(Matches(table, "USB\\VID_1B3F", "&PID_2002"));  // stale bytes after it
+}
+
+TEST(HardwareIds, DriverKeyInfPathNamesARecordedCopy)
+{
+    HardwareIdTable table = {};
+    for (const char* name : {"oem12.inf", "", "OEM130.inf"})
+        KeepPackageInfName(&table, name);
+    EXPECT_EQ(2, table.infCount);
+    struct { std::string value; bool names; } cases[] = {
+        {std::string("oem12.inf", 10), true},   {std::string("OEM12.INF", 10), true},
+        {std::string("oem130.inf", 11), true},  {std::string("oem12.inf\0x", 12), true},
+        {std::string("oem12.inf", 9), false},   // not terminated within its bytes
+        {std::string("oem1.inf", 9), false},    {std::string("oem12.inf.bak", 14), false},
+        {std::string("oem12.in", 9), false},    {std::string("C:\\windows\\inf\\oem12.inf", 25), false},
+        {std::string("", 1), false},            {std::string(), false},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<char[]> bytes(new char[c.value.size() + 1]);  // exactly its bytes, and one
+        memcpy(bytes.get(), c.value.data(), c.value.size());
+        bytes[c.value.size()] = 'X';
+        EXPECT_EQ(c.names, NamesPackageInf(&table, bytes.get(), c.value.size())) << c.value;
+    }
+}
+
+TEST(HardwareIds, SixtyFourCopiesAreNamedThenIdsAlone)
+{
+    HardwareIdTable table = {};
+    for (int i = 0; i <= PACKAGE_INF_SLOTS; i++)
+        KeepPackageInfName(&table, ("oem" + std::to_string(i) + ".inf").c_str());
+    EXPECT_EQ(PACKAGE_INF_SLOTS, table.infCount);
+    EXPECT_TRUE(NamesPackageInf(&table, "oem63.inf", 10));
+    EXPECT_FALSE(NamesPackageInf(&table, "oem64.inf", 10));
 }

@@ -155,7 +155,22 @@ static bool ClassGuid(const char* className, GUID* guid)
     return SetupDiClassGuidsFromNameA(className, guid, 1, &required) && required == 1;
 }
 
-std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds)
+// Creating the driver key also sets the device's driver property, as an
+// installation does; InfPath is the value Windows writes there.
+static bool RecordInfPath(HDEVINFO set, SP_DEVINFO_DATA* device, const std::string& infPath)
+{
+    HKEY key = SetupDiCreateDevRegKeyA(set, device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
+    if (key == INVALID_HANDLE_VALUE)
+        return false;
+    LSTATUS status = RegSetValueExA(key, "InfPath", 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(infPath.c_str()),
+                                    static_cast<DWORD>(infPath.size() + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds,
+                        const std::string& infPath)
 {
     GUID guid;
     if (!ClassGuid(className, &guid))
@@ -173,7 +188,8 @@ std::string PlantDevice(const char* className, const std::vector<std::string>& h
         SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID,
                                           reinterpret_cast<const BYTE*>(multiSz.data()),
                                           static_cast<DWORD>(multiSz.size())) &&
-        SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr))
+        SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr) &&
+        (infPath.empty() || RecordInfPath(set, &device, infPath)))
         SetupDiGetDeviceInstanceIdA(set, &device, instanceId, sizeof instanceId, nullptr);
     SetupDiDestroyDeviceInfoList(set);
     return instanceId;

@@ -32,8 +32,10 @@ void DeleteTree(HKEY root, const std::string& path);
 void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 
 // A device registered (not attached) in the named setup class with the given
-// hardware IDs; returns its instance ID, empty on failure.
-std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds);
+// hardware IDs and, when infPath is given, a driver key that names the INF it
+// was installed from; returns its instance ID, empty on failure.
+std::string PlantDevice(const char* className, const std::vector<std::string>& hardwareIds,
+                        const std::string& infPath = "");
 bool DeviceExists(const std::string& instanceId);
 // First hardware IDs of every device in the named class.
 std::vector<std::string> DeviceFirstIds(const char* className);
