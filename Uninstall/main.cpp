@@ -9,6 +9,7 @@
 #include "package_identity.h"
 #include "stages.h"
 #include "system_dlls.h"
+#include "text.h"
 
 static bool ApplicationRegistered()
 {
@@ -21,8 +22,27 @@ static bool ApplicationRegistered()
     return true;
 }
 
+// Only administrators can create C:\Program Files where it is the Program
+// Files folder Windows records. Anywhere else it is a folder any user may
+// create at the root of C:, and its setup.exe would run with our rights.
+static bool SetupProgramInProgramFiles()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CURRENT_VERSION_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    char folder[PATH_SIZE];
+    DWORD type = REG_NONE;
+    DWORD size = sizeof folder;
+    LSTATUS status = RegQueryValueExA(key, PROGRAM_FILES_VALUE, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(folder), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_SZ && IsProgramFilesOf(folder, size, SETUP_PROGRAM);
+}
+
 static void LaunchSetupProgram()
 {
+    if (!SetupProgramInProgramFiles())
+        return;
     // Quoted, so that CreateProcess does not try "C:\Program.exe",
     // "C:\Program Files\InstallShield.exe", ... before the real path.
     char commandLine[PATH_SIZE];

@@ -7,6 +7,9 @@ inline constexpr char PRODUCT_KEY[] = "SOFTWARE\\Norvale Logic\\KestrelCam";
 inline constexpr char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr char RUN_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char SERVICES_KEY[] = "SYSTEM\\CurrentControlSet\\Services";
+// Where Windows records its Program Files folder.
+inline constexpr char CURRENT_VERSION_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr char PROGRAM_FILES_VALUE[] = "ProgramFilesDir";
 
 inline constexpr char SETUP_PROGRAM[] =
     "C:\\Program Files\\InstallShield Installation Information\\"

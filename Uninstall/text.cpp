@@ -32,3 +32,22 @@ bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directo
     path[0] = '\0';
     return false;
 }
+
+bool IsProgramFilesOf(const char* recorded, size_t size, const char* path)
+{
+    const char* drive = strchr(path, '\\');
+    const char* folderEnd = drive != nullptr ? strchr(drive + 1, '\\') : nullptr;
+    const char* terminator = static_cast<const char*>(memchr(recorded, '\0', size));
+    if (folderEnd == nullptr || terminator == nullptr)
+        return false;
+    size_t length = static_cast<size_t>(terminator - recorded);
+    if (length > 0 && recorded[length - 1] == '\\')
+        length--;
+    if (length != static_cast<size_t>(folderEnd - path))
+        return false;
+    for (size_t i = 0; i < length; i++) {
+        if (LowercaseAsciiChar(recorded[i]) != LowercaseAsciiChar(path[i]))
+            return false;
+    }
+    return true;
+}

@@ -21,3 +21,9 @@ bool SameTextIgnoringAsciiCase(const char* text, const char* other);
 // the result would not fit. A cut path could name another file.
 bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
                 const char* name);
+
+// True when the bytes Windows returned for its Program Files folder (size
+// bytes, terminated within them), less one trailing backslash, are the drive
+// and first folder of path ("C:\\Program Files" of "C:\\Program Files\\..."),
+// without regard to ASCII case.
+bool IsProgramFilesOf(const char* recorded, size_t size, const char* path);

@@ -192,3 +192,22 @@ TEST(Text, LowercasingTouchesOnlyAsciiLettersWithinBounds)
     LowercaseAscii(bounded, 2);
     EXPECT_EQ(std::string("abCD"), std::string(bounded, 4));
 }
+
+TEST(Text, SetupProgramLiesInTheProgramFilesWindowsRecords)
+{
+    struct { std::string recorded; bool holds; } cases[] = {
+        {"C:\\Program Files", true},        {"c:\\PROGRAM FILES\\", true},
+        {"C:\\Program Files (x86)", false}, {"C:\\Program FilesX", false},
+        {"C:\\Program", false},             {"C:\\", false},
+        {"C:", false},                      {"", false},
+        {"D:\\Program Files", false},       {"C:\\Program Files\\\\", false},
+        {"C:\\Programme", false},
+    };
+    for (const auto& c : cases) {
+        // Exactly the bytes returned: with the terminator, then without it.
+        std::string bytes = c.recorded + '\0';
+        EXPECT_EQ(c.holds, IsProgramFilesOf(bytes.c_str(), bytes.size(), SETUP_PROGRAM)) << c.recorded;
+        EXPECT_FALSE(IsProgramFilesOf(c.recorded.c_str(), c.recorded.size(), SETUP_PROGRAM))
+            << c.recorded << " unterminated";
+    }
+}

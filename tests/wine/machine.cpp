@@ -116,6 +116,17 @@ bool PutValue(HKEY root, const std::string& path, const std::string& name,
     return status == ERROR_SUCCESS;
 }
 
+std::string TextValue(HKEY root, const std::string& path, const std::string& name)
+{
+    char data[MAX_PATH] = "";
+    DWORD type = REG_NONE, size = sizeof data - 1;
+    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_ANY, &type, data, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return "(absent or not REG_SZ)";
+    return data;
+}
+
 bool KeyExists(HKEY root, const std::string& path)
 {
     HKEY key;

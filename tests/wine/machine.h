@@ -26,6 +26,8 @@ std::string ReadBytes(const std::string& path);
 bool PutKey(HKEY root, const std::string& path);
 bool PutValue(HKEY root, const std::string& path, const std::string& name,
               const std::string& data);
+// The value's text when it is a REG_SZ, else "(absent or not REG_SZ)".
+std::string TextValue(HKEY root, const std::string& path, const std::string& name);
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 void DeleteTree(HKEY root, const std::string& path);

@@ -15,6 +15,8 @@ const char* const OTHER_SERVICE = "SYSTEM\\CurrentControlSet\\Services\\TarnCamS
 const char* const SETUP_EXE =
     "C:\\Program Files\\InstallShield Installation Information\\"
     "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}\\setup.exe";
+const char* const CURRENT_VERSION = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char* const PROGRAM_FILES = "C:\\Program Files";
 const char* const PACKAGE_ID = "USB\\VID_1B3F&PID_2002&REV_0100";
 const char* const OTHER_ID = "USB\\VID_04F2&PID_B5A1&REV_0001";
 
@@ -163,6 +165,10 @@ ItemLabels InstallPackage()
     return absent;
 }
 
+// As Wine set it, read before any row changes it.
+static const std::string wineProgramFiles =
+    TextValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir");
+
 void ResetMachine()
 {
     DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale Logic");
@@ -173,6 +179,7 @@ void ResetMachine()
     DeleteValue(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck");
     DeleteTree(HKEY_LOCAL_MACHINE, SERVICE_PATH);
     DeleteTree(HKEY_LOCAL_MACHINE, OTHER_SERVICE);
+    PutValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir", wineProgramFiles);
     for (int number = 0; number <= 120; number++) {
         DeleteAnyFile(InfPath(number));
         DeleteAnyFile(InfPath(number, "PNF"));

@@ -16,6 +16,8 @@ extern const char* const RUN_PATH;       // HKLM and HKCU: autostart values
 extern const char* const SERVICE_PATH;   // HKLM: the driver's service key
 extern const char* const OTHER_SERVICE;  // HKLM: a service of a similar name
 extern const char* const SETUP_EXE;      // where the package's installer lives
+extern const char* const CURRENT_VERSION;  // HKLM: holds ProgramFilesDir
+extern const char* const PROGRAM_FILES;    // ProgramFilesDir as Wine sets it, REG_SZ
 extern const char* const PACKAGE_INF;    // the package's INF, CR LF lines
 extern const char* const PACKAGE_ID;     // first hardware ID of the package's camera
 extern const char* const OTHER_ID;       // another vendor's camera

@@ -52,6 +52,7 @@ struct HandOffCase {
     bool decoysPlanted;  // C:\Program.exe and C:\Program Files\InstallShield.exe
     const char* arguments;
     bool setupRuns;
+    const char* programFilesDir = PROGRAM_FILES;  // as Windows records it
 };
 
 static const HandOffCase HAND_OFF_CASES[] = {
@@ -60,6 +61,10 @@ static const HandOffCase HAND_OFF_CASES[] = {
     {"programs planted on the unquoted path", true, true, "", true},
     {"setup missing", false, false, "", false},
     {"setup missing, programs planted", false, true, "", false},
+    // Elsewhere, C:\Program Files is a folder any user can create.
+    {"Program Files on another drive", true, false, "", false, "D:\\Program Files"},
+    {"Program Files localized", true, false, "", false, "C:\\Programme"},
+    {"Program Files in other letter case", true, false, "", true, "c:\\PROGRAM FILES\\"},
 };
 
 TEST_F(Sequence, HandOffLaunchesOnlyTheSetupProgramAndChangesNothing)
@@ -67,6 +72,8 @@ TEST_F(Sequence, HandOffLaunchesOnlyTheSetupProgramAndChangesNothing)
     for (const HandOffCase& c : HAND_OFF_CASES) {
         SCOPED_TRACE(c.name);
         ResetMachine();
+        ASSERT_EQ(PROGRAM_FILES, TextValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir"));
+        ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir", c.programFilesDir));
         ASSERT_EQ(ItemLabels{}, InstallPackage());
         ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, APP_KEY, "Version", "2.0"));
         std::string recorder = HelperPath("recorder.exe");
