@@ -19,6 +19,7 @@ struct PlantedDevice {
     std::vector<std::string> hardwareIds;
     bool removed;
     std::string infPath = "";  // in its driver key: the INF Windows installed it from
+    const char* fault = "";    // the fault layer's: "absent" (not attached), "remove-fails"
 };
 
 struct DeviceCase {
@@ -48,14 +49,21 @@ protected:
                 ASSERT_TRUE(WriteBytes(path, file) && FileExists(path)) << path;
             }
         }
-        std::vector<std::string> instanceIds;
+        std::vector<std::string> instanceIds, faults;
         for (const PlantedDevice& device : c.devices) {
             instanceIds.push_back(PlantDevice(device.className, device.hardwareIds, device.infPath));
             ASSERT_TRUE(DeviceExists(instanceIds.back())) << device.hardwareIds[0];
+            if (*device.fault != '\0')
+                faults.push_back(device.fault + (" " + instanceIds.back()));
         }
 
-        EXPECT_EQ(0u, RunUninstaller().exitCode);
+        EXPECT_EQ(0u, RunUninstaller("", faults).exitCode);
 
+        // Through the fault layer, every device of the class, attached or not.
+        EXPECT_EQ(std::vector<std::string>{"flags 0x0|set"}, UninstallerCalls("SetupDiGetClassDevsA"));
+        std::set<std::string> removals;
+        for (const std::string& call : UninstallerCalls("SetupDiCallClassInstaller"))
+            EXPECT_TRUE(removals.insert(call).second) << "removed twice: " << call;
         for (size_t i = 0; i < c.devices.size(); i++)
             EXPECT_EQ(!c.devices[i].removed, DeviceExists(instanceIds[i]))
                 << c.devices[i].className << " " << c.devices[i].hardwareIds[0];
@@ -96,6 +104,8 @@ TEST_F(Devices, FirstHardwareIdContainingAModelIdOrDriverKeyNamingTheInfIsRemove
                {"image", {"USB\\VID_1B3F&PID_2003&REV_0100&MI_02", "USB\\VID_1B3F&PID_2003&MI_02"},
                 false, "oem3.inf"},
                {"HIDClass", {"USB\\VID_1B3F&PID_2003&REV_0100&MI_01"}, false, "OEM7.inf"},
+               // Registered, not attached: a DIGCF_PRESENT set would leave it out.
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0400"}, true, "", "absent"},
            },
            {},
            {},

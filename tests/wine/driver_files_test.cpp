@@ -33,12 +33,16 @@ static std::string InfFile(const std::string& name, bool pnf = false)
     return WindowsDir() + "\\inf\\" + (pnf ? name.substr(0, name.rfind('.')) + ".PNF" : name);
 }
 
+using Calls = std::vector<std::string>;
+
 struct FileCase {
     const char* name;
     std::map<std::string, std::string> infs;  // file name -> content; each gets a PNF
     std::vector<std::string> files;           // planted; the read-only ones start with '!'
     std::set<std::string> infsRemoved;
     std::set<std::string> filesRemoved;
+    Calls storeCalls;                // INFs taken out of the driver store, in call order
+    std::set<std::string> held = {};  // INFs held open with their PNFs through the run
 };
 
 class DriverFiles : public CleanMachine {
@@ -61,8 +65,25 @@ protected:
             ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly) && FileExists(Resolve(file))) << file;
         }
 
+        std::vector<std::string> heldFiles;
+        for (const std::string& inf : c.held)
+            heldFiles.insert(heldFiles.end(), {InfFile(inf), InfFile(inf, true)});
+        HANDLE holder = heldFiles.empty() ? nullptr : HoldFiles(heldFiles);
+        ASSERT_EQ(heldFiles.empty(), holder == nullptr);
+        for (const std::string& path : heldFiles)
+            EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
+
         EXPECT_EQ(0u, RunUninstaller().exitCode);
 
+        if (holder != nullptr) {
+            TerminateProcess(holder, 1);
+            WaitForSingleObject(holder, 5000);
+            CloseHandle(holder);
+        }
+        Calls expectedCalls;
+        for (const std::string& inf : c.storeCalls)
+            expectedCalls.push_back(inf + " 0x0|done");
+        EXPECT_EQ(expectedCalls, UninstallerCalls("SetupUninstallOEMInfA"));
         for (const auto& inf : c.infs) {
             bool removed = c.infsRemoved.count(inf.first) != 0;
             EXPECT_EQ(!removed, FileExists(InfFile(inf.first))) << inf.first;
@@ -88,7 +109,8 @@ TEST_F(DriverFiles, PackageInfListsWhatGoesFromDriversAndSysWow64)
            {"OEM7.inf"},
            {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
             "drivers\\camlynxui.exe", "syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
-            "syswow64\\camlynxui.exe"}});
+            "syswow64\\camlynxui.exe"},
+           {"OEM7.inf"}});
 }
 
 TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
@@ -101,12 +123,12 @@ TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
     const std::string list = "\r\n[SourceDisksFiles]\r\nm.sys=1\r\n";
     const std::vector<std::string> m = {"drivers\\m.sys"};
     const FileCase cases[] = {
-        {"spaced", {{"OEM1.inf", "CatalogFile.ntx86 = camlynx.cat" + list}}, m, {}, {}},
-        {"other case", {{"OEM1.inf", "catalogfile.NTx86=camlynx.cat" + list}}, m, {}, {}},
-        {"split at 255", {{"OEM1.inf", std::string(240, ';') + MARKER + list}}, m, {}, {}},
-        {"UTF-16", {{"OEM1.inf", utf16}}, m, {}, {}},
+        {"spaced", {{"OEM1.inf", "CatalogFile.ntx86 = camlynx.cat" + list}}, m, {}, {}, {}},
+        {"other case", {{"OEM1.inf", "catalogfile.NTx86=camlynx.cat" + list}}, m, {}, {}, {}},
+        {"split at 255", {{"OEM1.inf", std::string(240, ';') + MARKER + list}}, m, {}, {}, {}},
+        {"UTF-16", {{"OEM1.inf", utf16}}, m, {}, {}, {}},
         {"inside a longer line", {{"OEM1.inf", "; " + MARKER + "  ; signed" + list}}, m,
-         {"OEM1.inf"}, {"drivers\\m.sys"}},
+         {"OEM1.inf"}, {"drivers\\m.sys"}, {"OEM1.inf"}},
     };
     for (const FileCase& c : cases)
         Check(c);
@@ -125,15 +147,25 @@ TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
          {{"OEM0.inf", MarkedInf("g0.sys=1\r\n")}, {"OEM1.inf", other},
           {"OEM4.inf", MarkedInf("g4.sys=1\r\n")}},
          {"drivers\\g0.sys", "drivers\\g4.sys", "drivers\\o.sys"}, {"OEM0.inf", "OEM4.inf"},
-         {"drivers\\g0.sys", "drivers\\g4.sys"}},
-        {"three copies: every one goes",
+         {"drivers\\g0.sys", "drivers\\g4.sys"}, {"OEM0.inf", "OEM4.inf"}},
+        {"three copies: every one goes, numbers, not text, decide",
          {{"OEM9.inf", MarkedInf("nine.sys=1\r\n")}, {"OEM10.inf", MarkedInf("ten.sys=1\r\n")},
           {"OEM20.inf", MarkedInf("twenty.sys=1\r\n")}},
          {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"},
          {"OEM9.inf", "OEM10.inf", "OEM20.inf"},
-         {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"}},
-        {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}},
-        {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}},
+         {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"},
+         {"OEM9.inf", "OEM10.inf", "OEM20.inf"}},
+        // Two passes for the held copy, one for each above it.
+        {"a copy that cannot be deleted holds none up",
+         {{"OEM2.inf", MarkedInf("two.sys=1\r\n")}, {"OEM5.inf", MarkedInf("five.sys=1\r\n")},
+          {"OEM12.inf", MarkedInf("twelve.sys=1\r\n")}},
+         {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
+         {"OEM5.inf", "OEM12.inf"},
+         {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
+         {"OEM2.inf", "OEM2.inf", "OEM5.inf", "OEM12.inf"},
+         {"OEM2.inf"}},
+        {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}, {}},
+        {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}, {}},
     };
     for (const FileCase& c : cases)
         Check(c);
@@ -145,17 +177,18 @@ TEST_F(DriverFiles, TextModeShapesTheEntries)
         {"lone CR joins two lines into one entry",
          {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\rc.sys=1\r\nd.sys=1\r\n")}},
          {"drivers\\a.sys", "drivers\\b.sys", "drivers\\c.sys", "drivers\\d.sys"}, {"OEM1.inf"},
-         {"drivers\\a.sys", "drivers\\d.sys"}},
+         {"drivers\\a.sys", "drivers\\d.sys"}, {"OEM1.inf"}},
         {"Ctrl-Z ends the list", {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\x1a\r\ne.sys=1\r\n")}},
          {"drivers\\a.sys", "drivers\\b.sys", "drivers\\e.sys"}, {"OEM1.inf"},
-         {"drivers\\a.sys", "drivers\\b.sys"}},
+         {"drivers\\a.sys", "drivers\\b.sys"}, {"OEM1.inf"}},
         {"last line without line feed", {{"OEM1.inf", MarkedInf("a.sys=1\r\nlast.dll=1")}},
          {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {"OEM1.inf"},
-         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}},
+         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {"OEM1.inf"}},
         // Windows drops trailing spaces from a path, so "s.sys " names s.sys.
         {"entries with trailing text or spaces",
          {{"OEM1.inf", MarkedInf("t.sys=1 ; x\r\ns.sys =1\r\nsp.sys = 1\r\n")}},
-         {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {"OEM1.inf"}, {"drivers\\s.sys"}},
+         {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {"OEM1.inf"}, {"drivers\\s.sys"},
+         {"OEM1.inf"}},
     };
     for (const FileCase& c : cases)
         Check(c);
@@ -174,5 +207,6 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
            {"windows\\victim.txt", "system32\\victim.dll", "C:\\victim.txt", "drivers\\" + cutName,
             "syswow64\\" + cutName.substr(0, 255 - 21), "drivers\\ok.sys"},
            {"OEM1.inf"},
-           {"drivers\\ok.sys"}});
+           {"drivers\\ok.sys"},
+           {"OEM1.inf"}});
 }

@@ -1,9 +1,13 @@
 #include "machine.h"
 
+#include <sddl.h>
 #include <setupapi.h>
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <sstream>
+
+#include "fault_layer.h"
 
 // Device instance IDs are at most 200 characters (cfgmgr32.h).
 static const int DEVICE_ID_SIZE = 201;
@@ -160,6 +164,55 @@ void DeleteValue(HKEY root, const std::string& path, const std::string& name)
     RegCloseKey(key);
 }
 
+struct SavedAccess {
+    HKEY root;
+    std::string path;
+    std::string descriptor;  // the key's own DACL, self-relative
+};
+static std::vector<SavedAccess> savedAccess;
+
+static bool SetKeySecurity(HKEY root, const std::string& path, PSECURITY_DESCRIPTOR descriptor)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    char own[4096];
+    DWORD size = sizeof own;
+    bool saved = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, own, &size) == ERROR_SUCCESS;
+    if (saved)
+        savedAccess.push_back({root, path, std::string(own, size)});
+    bool set = saved && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return set;
+}
+
+bool MakeKeyReadOnly(HKEY root, const std::string& path)
+{
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;;KR;;;WD)(A;;KR;;;BA)(A;;KR;;;SY)", SDDL_REVISION_1, &readOnly, nullptr))
+        return false;
+    bool set = SetKeySecurity(root, path, readOnly);
+    LocalFree(readOnly);
+    HKEY key;
+    bool writable = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_ACCESS_DENIED;
+    if (writable)
+        RegCloseKey(key);
+    return set && !writable && KeyExists(root, path);
+}
+
+void RestoreKeyAccess()
+{
+    for (auto saved = savedAccess.rbegin(); saved != savedAccess.rend(); ++saved) {
+        HKEY key;
+        if (RegOpenKeyExA(saved->root, saved->path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+            continue;
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &saved->descriptor[0]);
+        RegCloseKey(key);
+    }
+    savedAccess.clear();
+}
+
 static bool ClassGuid(const char* className, GUID* guid)
 {
     DWORD required = 0;
@@ -298,10 +351,49 @@ HANDLE StartProgram(const std::string& exe, const std::string& arguments)
     return nullptr;
 }
 
-RunResult RunUninstaller(const std::string& arguments)
+RunResult RunUninstaller(const std::string& arguments, const std::vector<std::string>& faults)
 {
+    DeleteAnyFile(FAULT_LAYER_CALLS);
+    MakeParentDirs(FAULT_LAYER_CALLS);
+    std::string lines;
+    for (const std::string& fault : faults)
+        lines += fault + "\r\n";
+    if (!faults.empty() && !WriteBytes(FAULT_LAYER_FAULTS, lines))
+        return {~0u, 0, 0};
     const char* exe = getenv("UNINSTALL_EXE");
-    return RunProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+    RunResult result = RunProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+    DeleteAnyFile(FAULT_LAYER_FAULTS);
+    return result;
+}
+
+std::vector<std::string> UninstallerCalls(const char* function)
+{
+    std::vector<std::string> calls;
+    std::istringstream log(ReadBytes(FAULT_LAYER_CALLS));
+    const std::string prefix = std::string("uninstall.exe|") + function + "|";
+    for (std::string line; std::getline(log, line);) {
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            calls.push_back(line.substr(prefix.size()));
+    }
+    return calls;
+}
+
+HANDLE HoldFiles(const std::vector<std::string>& paths)
+{
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "KestrelTestHeld");
+    std::string arguments = "KestrelTestHeld";
+    for (const std::string& path : paths)
+        arguments += " \"" + path + "\"";
+    HANDLE holder = held != nullptr ? StartProgram(HelperPath("holder.exe"), arguments) : nullptr;
+    if (holder != nullptr && WaitForMultipleObjects(2, std::vector<HANDLE>{held, holder}.data(),
+                                                    FALSE, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(holder, 1);
+        CloseHandle(holder);
+        holder = nullptr;
+    }
+    if (held != nullptr)
+        CloseHandle(held);
+    return holder;
 }
 
 RunResult RunProgram(const std::string& exe, const std::string& arguments)

@@ -31,6 +31,12 @@ std::string TextValue(HKEY root, const std::string& path, const std::string& nam
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 void DeleteTree(HKEY root, const std::string& path);
+// Lets everyone read the key and nothing more, as for an administrator whose
+// token is not elevated; true once full access is refused and reading is not. The DACL lives in the running wineserver only;
+// the key's owner keeps the right to change it, with which
+// RestoreKeyAccess gives every such key its own DACL back.
+bool MakeKeyReadOnly(HKEY root, const std::string& path);
+void RestoreKeyAccess();
 void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 
 // A device registered (not attached) in the named setup class with the given
@@ -54,8 +60,16 @@ HANDLE StartProgram(const std::string& exe, const std::string& arguments);
 // Starts exe as StartProgram does and waits for it, at most a minute.
 RunResult RunProgram(const std::string& exe, const std::string& arguments = "");
 // Runs the uninstaller named by the UNINSTALL_EXE environment variable (a
-// Unix path) with the given argument text and waits for it.
-RunResult RunUninstaller(const std::string& arguments = "");
+// Unix path) with the given argument text and waits for it. The fault layer
+// sees the faults (lines of its faults file) during this run alone.
+RunResult RunUninstaller(const std::string& arguments = "",
+                         const std::vector<std::string>& faults = {});
+// The last run's calls of function through the fault layer, each
+// "arguments|outcome".
+std::vector<std::string> UninstallerCalls(const char* function);
+// Holds the files open as a program using them would, so that they cannot be
+// deleted, until the returned process is ended; null on failure.
+HANDLE HoldFiles(const std::vector<std::string>& paths);
 std::string HelperPath(const char* exeName);
 std::string ToWindowsPath(const std::string& unixPath);
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "fault_layer.h"
+
 const char* const APP_KEY = "SOFTWARE\\Norvale Logic\\KestrelCam";
 const char* const PACKAGE_ENTRY =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
@@ -171,6 +173,7 @@ static const std::string wineProgramFiles =
 
 void ResetMachine()
 {
+    RestoreKeyAccess();
     DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale Logic");
     DeleteTree(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY);
     DeleteTree(HKEY_LOCAL_MACHINE, OTHER_ENTRY);
@@ -189,6 +192,7 @@ void ResetMachine()
     ForgetPlantedFiles();
     DeleteAnyFile(LogDir() + "\\companion.txt");
     DeleteAnyFile(LogDir() + "\\launches.txt");
+    DeleteAnyFile(FAULT_LAYER_CALLS);
     RemoveTestDevices();
 }
 

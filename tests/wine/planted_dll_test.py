@@ -26,6 +26,7 @@ SETUP_EXE = ("Program Files/InstallShield Installation Information/"
 DOWNLOADS, WORKING_DIR = "users/Public/Downloads", "users/Public/Documents"
 EXE_COPY = "c:\\users\\public\\downloads\\uninstall.exe"
 SYSTEM_DIR = "c:\\windows\\system32"
+DELAY_LOADED = ("setupapi.dll", "shlwapi.dll")  # by the program itself, from SYSTEM_DIR
 
 # name, application registered (hand-off), WINEDLLOVERRIDES of the run,
 # labels (prefixes) of package items that stay: None for every item.
@@ -57,13 +58,13 @@ def process_loads(trace):
     return pid, [path for p, path in loads if p == pid and not path.endswith(".exe")]
 
 
-def late_searches(trace, pid):
-    """(name, folders) of the process's DLL searches from its first load of a
-    full path on: the loads the program makes itself, and their imports."""
+def searches_from(trace, pid):
+    """(name, folders) of the process's DLL searches, and the index of its
+    first load of a full path: the loads the program makes itself, and their
+    imports, from there on."""
     searches = [(unescape(name), unescape(path).split(";"))
                 for p, name, path in SEARCH.findall(trace) if p == pid]
-    first = next((i for i, (name, _) in enumerate(searches) if "\\" in name), len(searches))
-    return searches[first:]
+    return searches, next((i for i, (name, _) in enumerate(searches) if "\\" in name), len(searches))
 
 
 def planted_machine(base, name, testbed, registered):
@@ -141,7 +142,13 @@ def main():
             ran = open(log, errors="replace").read().lower().splitlines() if os.path.exists(log) else []
             ran = [line for line in ran if line.startswith(EXE_COPY + "|")]
             check(not ran, f"{row}: no canary ran in the uninstaller {ran}")
-            searches = late_searches(trace, process_loads(trace)[0])
+            searches, first = searches_from(trace, process_loads(trace)[0])
+            # Wine 8 has SetDefaultDllDirectories, which 5.2 to 7 may lack: there a
+            # load by bare name would search the program's folder first.
+            asked = sorted({name for name, _ in searches if name.rsplit("\\", 1)[-1] in DELAY_LOADED})
+            check(asked == ([] if registered else [SYSTEM_DIR + "\\" + dll for dll in DELAY_LOADED]),
+                  f"{row}: setupapi and shlwapi asked for by their system-folder path {asked}")
+            searches = searches[first:]
             wide = [(name, folders) for name, folders in searches
                     if any(folder.rstrip("\\") != SYSTEM_DIR for folder in folders)]
             check(not wide, f"{row}: its own loads search the system folder alone {wide[:1]}")

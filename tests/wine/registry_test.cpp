@@ -2,6 +2,7 @@
 #include "clean_machine.h"
 
 static const std::string ENTRY_SUBKEY = std::string(PACKAGE_ENTRY) + "\\Components";
+static const std::string UNINSTALL_PATH = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 struct RegistryState {
     bool entry, runValue, service;
@@ -31,10 +32,12 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         bool entryHasSubkey;
         bool packageInstalled;
         RegistryState after;
+        bool parentsReadOnly;  // of the uninstall entry and the Run value
     } cases[] = {
-        {"all three present", false, true, {false, false, false}},
-        {"uninstall entry with a subkey of its own", true, true, {true, false, false}},
-        {"none present", false, false, {false, false, false}},
+        {"all three present", false, true, {false, false, false}, false},
+        {"uninstall entry with a subkey of its own", true, true, {true, false, false}, false},
+        {"none present", false, false, {false, false, false}, false},
+        {"parents of the entry and the Run value read-only", false, true, {true, true, false}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -48,6 +51,10 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         }
         if (c.entryHasSubkey) {
             ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY, "Camera", "1"));
+        }
+        if (c.parentsReadOnly) {
+            ASSERT_TRUE(MakeKeyReadOnly(HKEY_LOCAL_MACHINE, UNINSTALL_PATH));
+            ASSERT_TRUE(MakeKeyReadOnly(HKEY_LOCAL_MACHINE, RUN_PATH));
         }
         EXPECT_EQ(c.packageInstalled,
                   KeyExists(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning"));

@@ -53,6 +53,7 @@ struct HandOffCase {
     const char* arguments;
     bool setupRuns;
     const char* programFilesDir = PROGRAM_FILES;  // as Windows records it
+    bool appKeyReadOnly = false;
 };
 
 static const HandOffCase HAND_OFF_CASES[] = {
@@ -65,6 +66,8 @@ static const HandOffCase HAND_OFF_CASES[] = {
     {"Program Files on another drive", true, false, "", false, "D:\\Program Files"},
     {"Program Files localized", true, false, "", false, "C:\\Programme"},
     {"Program Files in other letter case", true, false, "", true, "c:\\PROGRAM FILES\\"},
+    // Registered all the same, as for an administrator without elevation.
+    {"application key read-only", true, false, "", true, PROGRAM_FILES, true},
 };
 
 TEST_F(Sequence, HandOffLaunchesOnlyTheSetupProgramAndChangesNothing)
@@ -76,6 +79,7 @@ TEST_F(Sequence, HandOffLaunchesOnlyTheSetupProgramAndChangesNothing)
         ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir", c.programFilesDir));
         ASSERT_EQ(ItemLabels{}, InstallPackage());
         ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, APP_KEY, "Version", "2.0"));
+        ASSERT_TRUE(!c.appKeyReadOnly || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, APP_KEY));
         std::string recorder = HelperPath("recorder.exe");
         if (c.setupInstalled) {
             ASSERT_TRUE(CopyInto(recorder, SETUP_EXE));

@@ -1,0 +1,120 @@
+// setupapi.dll of the test machines: every export of Wine's setupapi is
+// forwarded to a copy of it, wsetupapi.dll (setupapi_shim.def, generated from
+// that copy's export table), but three. They record each call with the
+// calling process and fail as the faults file asks, where Windows would but
+// Wine does not:
+//   refuse           SetupUninstallOEMInfA with flags 0 refuses, as for a
+//                    package a device still uses
+//   absent ID        a DIGCF_PRESENT set leaves out that device instance
+//   remove-fails ID  DIF_REMOVE fails for it with ERROR_ACCESS_DENIED
+#include <windows.h>
+#include <setupapi.h>
+#include <cfgmgr32.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "fault_layer.h"
+
+
+// Wine's own function; decltype names the declaration without importing it.
+template <typename Function>
+static Function* Real(const char* name)
+{
+    FARPROC found = GetProcAddress(LoadLibraryA("wsetupapi.dll"), name);
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+#define REAL(name) Real<decltype(name)>(#name)
+
+// Whether faults.txt holds the line "what" or "what ID".
+static bool Fault(const char* what, const char* id = nullptr)
+{
+    char line[512];
+    snprintf(line, sizeof line, id != nullptr ? "%s %s" : "%s", what, id);
+    char faults[8192] = "";
+    FILE* file = fopen(FAULT_LAYER_FAULTS, "rb");
+    if (file == nullptr)
+        return false;
+    size_t got = fread(faults, 1, sizeof faults - 1, file);
+    fclose(file);
+    faults[got] = '\0';
+    for (char* at = strtok(faults, "\r\n"); at != nullptr; at = strtok(nullptr, "\r\n")) {
+        if (lstrcmpiA(at, line) == 0)
+            return true;
+    }
+    return false;
+}
+
+// "process.exe|function|arguments|outcome", one line a call.
+static void Record(const char* function, const char* arguments, const char* outcome)
+{
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const char* process = strrchr(self, '\\') != nullptr ? strrchr(self, '\\') + 1 : self;
+    char line[1024];
+    int length = snprintf(line, sizeof line, "%s|%s|%s|%s\n", process, function, arguments, outcome);
+    HANDLE log = CreateFileA(FAULT_LAYER_CALLS, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
+    CloseHandle(log);
+}
+
+static bool InstanceId(HDEVINFO set, SP_DEVINFO_DATA* device, char (&id)[MAX_DEVICE_ID_LEN])
+{
+    return REAL(SetupDiGetDeviceInstanceIdA)(set, device, id, MAX_DEVICE_ID_LEN, nullptr);
+}
+
+extern "C" BOOL WINAPI ShimSetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVOID reserved)
+{
+    char arguments[MAX_PATH];
+    snprintf(arguments, sizeof arguments, "%s 0x%lx", infName, flags);
+    if (flags == 0 && Fault("refuse")) {
+        Record("SetupUninstallOEMInfA", arguments, "refused");
+        SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
+        return FALSE;
+    }
+    BOOL done = REAL(SetupUninstallOEMInfA)(infName, flags, reserved);
+    Record("SetupUninstallOEMInfA", arguments, done ? "done" : "failed");
+    return done;
+}
+
+extern "C" HDEVINFO WINAPI ShimSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator,
+                                                    HWND parent, DWORD flags)
+{
+    HDEVINFO set = REAL(SetupDiGetClassDevsA)(classGuid, enumerator, parent, flags);
+    char arguments[32];
+    snprintf(arguments, sizeof arguments, "flags 0x%lx", flags);
+    Record("SetupDiGetClassDevsA", arguments, set != INVALID_HANDLE_VALUE ? "set" : "failed");
+    if (set == INVALID_HANDLE_VALUE || (flags & DIGCF_PRESENT) == 0)
+        return set;
+    SP_DEVINFO_DATA device;
+    device.cbSize = sizeof device;
+    // A deleted member's successors move down: the index stays.
+    for (DWORD index = 0; REAL(SetupDiEnumDeviceInfo)(set, index, &device);) {
+        char id[MAX_DEVICE_ID_LEN];
+        if (InstanceId(set, &device, id) && Fault("absent", id))
+            REAL(SetupDiDeleteDeviceInfo)(set, &device);
+        else
+            index++;
+    }
+    return set;
+}
+
+extern "C" BOOL WINAPI ShimSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set,
+                                                     SP_DEVINFO_DATA* device)
+{
+    char id[MAX_DEVICE_ID_LEN] = "";
+    if (device != nullptr)
+        InstanceId(set, device, id);
+    char arguments[MAX_DEVICE_ID_LEN + 16];
+    snprintf(arguments, sizeof arguments, "%u %s", function, id);
+    if (function == DIF_REMOVE && Fault("remove-fails", id)) {
+        Record("SetupDiCallClassInstaller", arguments, "failed");
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    BOOL done = REAL(SetupDiCallClassInstaller)(function, set, device);
+    Record("SetupDiCallClassInstaller", arguments, done ? "done" : "failed");
+    return done;
+}
