@@ -35,13 +35,15 @@ static void DeleteListedFile(const char* entry)
         DeleteFromFolder(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name);
 }
 
-// From Vista on, the package stays in the driver store, and Windows would
-// install the camera's driver again from there; on 5.2 its catalog stays
-// registered. Flags 0: SetupAPI refuses while a device still uses the INF.
-static bool UninstallFromDriverStore(const char* infPath)
+// Takes the package out of the driver store: from Vista on, Windows would
+// otherwise install the camera's driver again from there; on 5.2 its catalog
+// would stay registered. True only when SetupAPI refuses because a device
+// still uses the package, as it does with flags 0.
+static bool DriverStoreRefuses(const char* infPath)
 {
     return SystemDllLoaded(SETUPAPI_DLL) &&
-           SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) != FALSE;
+           !SetupUninstallOEMInfA(InfFileName(infPath), 0, nullptr) &&
+           GetLastError() == ERROR_INF_IN_USE_BY_DEVICES;
 }
 
 // One pass on the lowest copy after `copy`, which then names it; false when
@@ -54,9 +56,13 @@ static bool RemoveCopyAfter(OemInf* copy)
     *copy = match.inf;
     ForEachFileEntry(&match.reader, DeleteListedFile);
     (void)fclose(match.reader.file);  // read only: nothing to lose
-    UninstallFromDriverStore(match.path);
-    // Deleted directly as well: when SetupAPI refuses or fails, the files
-    // are still there.
+    // Deleting the INF of a package still in the store would leave the store
+    // with no published INF for it. Kept, a later run finds it once the
+    // device is gone, and SetupAPI then takes the package out whole.
+    if (DriverStoreRefuses(match.path))
+        return true;
+    // Deleted directly as well: when SetupAPI fails for any other reason,
+    // the files are still there.
     ForceDeleteFile(match.path);
     char pnfPath[PATH_SIZE];
     if (FormPnfPath(pnfPath, match.path))

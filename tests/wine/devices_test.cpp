@@ -29,6 +29,7 @@ struct DeviceCase {
     std::vector<std::string> driverFiles = {};  // in system32\drivers: go
     std::vector<std::string> driverFilesKept = {};
     std::set<int> infsKept = {};
+    bool storeRefuses = false;  // SetupUninstallOEMInfA, as for a package a device still uses
 };
 
 class Devices : public CleanMachine {
@@ -56,6 +57,8 @@ protected:
             if (*device.fault != '\0')
                 faults.push_back(device.fault + (" " + instanceIds.back()));
         }
+        if (c.storeRefuses)
+            faults.push_back("refuse");
 
         EXPECT_EQ(0u, RunUninstaller("", faults).exitCode);
 
@@ -110,6 +113,20 @@ TEST_F(Devices, FirstHardwareIdContainingAModelIdOrDriverKeyNamingTheInfIsRemove
            {},
            {},
            {3}});
+}
+
+TEST_F(Devices, ACameraWhoseRemovalFailsStaysAndSoDoesThePackageInf)
+{
+    Check({"DIF_REMOVE fails for the first camera",
+           {{7, PACKAGE_INF}},
+           {
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0100"}, false, "", "remove-fails"},
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0200"}, true},
+           },
+           {"camlynx.sys", "CamLynx.DLL"},
+           {},
+           {7},
+           true});
 }
 
 TEST_F(Devices, ModelsEdgeLinesRemoveNoUnrelatedDevice)

@@ -43,6 +43,7 @@ struct FileCase {
     std::set<std::string> filesRemoved;
     Calls storeCalls;                // INFs taken out of the driver store, in call order
     std::set<std::string> held = {};  // INFs held open with their PNFs through the run
+    bool storeRefuses = false;        // as for a package a device still uses
 };
 
 class DriverFiles : public CleanMachine {
@@ -73,7 +74,7 @@ protected:
         for (const std::string& path : heldFiles)
             EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
 
-        EXPECT_EQ(0u, RunUninstaller().exitCode);
+        EXPECT_EQ(0u, RunUninstaller("", c.storeRefuses ? Calls{"refuse"} : Calls{}).exitCode);
 
         if (holder != nullptr) {
             TerminateProcess(holder, 1);
@@ -82,7 +83,7 @@ protected:
         }
         Calls expectedCalls;
         for (const std::string& inf : c.storeCalls)
-            expectedCalls.push_back(inf + " 0x0|done");
+            expectedCalls.push_back(inf + " 0x0|" + (c.storeRefuses ? "refused" : "done"));
         EXPECT_EQ(expectedCalls, UninstallerCalls("SetupUninstallOEMInfA"));
         for (const auto& inf : c.infs) {
             bool removed = c.infsRemoved.count(inf.first) != 0;
@@ -209,4 +210,24 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
            {"OEM1.inf"},
            {"drivers\\ok.sys"},
            {"OEM1.inf"}});
+}
+
+// SetupAPI refuses, as for a package a device still uses: the listed files
+// go, the INF and PNF stay for the run after, when the refusal is over.
+TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
+{
+    Check({"SetupAPI refuses",
+           {{"OEM7.inf", PACKAGE_INF}},
+           {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"},
+           {},
+           {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"},
+           {"OEM7.inf", "OEM7.inf"},
+           {},
+           true});
+
+    EXPECT_EQ(0u, RunUninstaller().exitCode);
+
+    EXPECT_EQ(Calls{"OEM7.inf 0x0|done"}, UninstallerCalls("SetupUninstallOEMInfA"));
+    EXPECT_FALSE(FileExists(InfFile("OEM7.inf")));
+    EXPECT_FALSE(FileExists(InfFile("OEM7.inf", true)));
 }
