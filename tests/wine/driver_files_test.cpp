@@ -1,25 +1,8 @@
 // The package INF found among the oem<n>.inf files, its listed driver files
 // deleted from drivers and SysWOW64, then the INF and its PNF; two passes.
-#include <map>
-#include <set>
-
-#include "clean_machine.h"
+#include "package_case.h"
 
 static const std::string MARKER = "CatalogFile.ntx86=camlynx.cat";
-
-// "drivers\x", "syswow64\x", "system32\x", "windows\x" or a full path.
-static std::string Resolve(const std::string& place)
-{
-    const std::pair<const char*, std::string> folders[] = {
-        {"drivers\\", DriversDir()}, {"syswow64\\", SysWow64Dir()},
-        {"system32\\", SystemDir()}, {"windows\\", WindowsDir()},
-    };
-    for (const auto& folder : folders) {
-        if (place.rfind(folder.first, 0) == 0)
-            return folder.second + "\\" + place.substr(strlen(folder.first));
-    }
-    return place;
-}
 
 static std::string MarkedInf(const std::string& fileList)
 {
@@ -27,76 +10,7 @@ static std::string MarkedInf(const std::string& fileList)
            fileList;
 }
 
-// An INF's path in the inf folder, and that of its PNF beside it.
-static std::string InfFile(const std::string& name, bool pnf = false)
-{
-    return WindowsDir() + "\\inf\\" + (pnf ? name.substr(0, name.rfind('.')) + ".PNF" : name);
-}
-
-using Calls = std::vector<std::string>;
-
-struct FileCase {
-    const char* name;
-    std::map<std::string, std::string> infs;  // file name -> content; each gets a PNF
-    std::vector<std::string> files;           // planted; the read-only ones start with '!'
-    std::set<std::string> infsRemoved;
-    std::set<std::string> filesRemoved;
-    Calls storeCalls;                // INFs taken out of the driver store, in call order
-    std::set<std::string> held = {};  // INFs held open with their PNFs through the run
-    bool storeRefuses = false;        // as for a package a device still uses
-};
-
-class DriverFiles : public CleanMachine {
-protected:
-
-    void Check(const FileCase& c)
-    {
-        SCOPED_TRACE(c.name);
-        ResetMachine();
-        for (const auto& inf : c.infs) {
-            bool readOnly = inf.first == "OEM7.inf";  // the package INF of the first case
-            const std::string infPath = InfFile(inf.first), pnfPath = InfFile(inf.first, true);
-            ASSERT_TRUE(WriteBytes(infPath, inf.second, readOnly) && FileExists(infPath)) << infPath;
-            ASSERT_TRUE(WriteBytes(pnfPath, "PNF", readOnly) && FileExists(pnfPath)) << pnfPath;
-        }
-        for (std::string file : c.files) {
-            bool readOnly = file[0] == '!';
-            if (readOnly)
-                file.erase(0, 1);
-            ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly) && FileExists(Resolve(file))) << file;
-        }
-
-        std::vector<std::string> heldFiles;
-        for (const std::string& inf : c.held)
-            heldFiles.insert(heldFiles.end(), {InfFile(inf), InfFile(inf, true)});
-        HANDLE holder = heldFiles.empty() ? nullptr : HoldFiles(heldFiles);
-        ASSERT_EQ(heldFiles.empty(), holder == nullptr);
-        for (const std::string& path : heldFiles)
-            EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
-
-        EXPECT_EQ(0u, RunUninstaller("", c.storeRefuses ? Calls{"refuse"} : Calls{}).exitCode);
-
-        if (holder != nullptr) {
-            TerminateProcess(holder, 1);
-            WaitForSingleObject(holder, 5000);
-            CloseHandle(holder);
-        }
-        Calls expectedCalls;
-        for (const std::string& inf : c.storeCalls)
-            expectedCalls.push_back(inf + " 0x0|" + (c.storeRefuses ? "refused" : "done"));
-        EXPECT_EQ(expectedCalls, UninstallerCalls("SetupUninstallOEMInfA"));
-        for (const auto& inf : c.infs) {
-            bool removed = c.infsRemoved.count(inf.first) != 0;
-            EXPECT_EQ(!removed, FileExists(InfFile(inf.first))) << inf.first;
-            EXPECT_EQ(!removed, FileExists(InfFile(inf.first, true))) << inf.first << " PNF";
-        }
-        for (std::string file : c.files) {
-            if (file[0] == '!')
-                file.erase(0, 1);
-            EXPECT_EQ(c.filesRemoved.count(file) == 0, FileExists(Resolve(file))) << file;
-        }
-    }
-};
+using DriverFiles = PackageMachine;
 
 TEST_F(DriverFiles, PackageInfListsWhatGoesFromDriversAndSysWow64)
 {
@@ -123,7 +37,7 @@ TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
     }
     const std::string list = "\r\n[SourceDisksFiles]\r\nm.sys=1\r\n";
     const std::vector<std::string> m = {"drivers\\m.sys"};
-    const FileCase cases[] = {
+    const PackageCase cases[] = {
         {"spaced", {{"OEM1.inf", "CatalogFile.ntx86 = camlynx.cat" + list}}, m, {}, {}, {}},
         {"other case", {{"OEM1.inf", "catalogfile.NTx86=camlynx.cat" + list}}, m, {}, {}, {}},
         {"split at 255", {{"OEM1.inf", std::string(240, ';') + MARKER + list}}, m, {}, {}, {}},
@@ -131,7 +45,7 @@ TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
         {"inside a longer line", {{"OEM1.inf", "; " + MARKER + "  ; signed" + list}}, m,
          {"OEM1.inf"}, {"drivers\\m.sys"}, {"OEM1.inf"}},
     };
-    for (const FileCase& c : cases)
+    for (const PackageCase& c : cases)
         Check(c);
 }
 
@@ -143,7 +57,7 @@ TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
     for (const char* name :
          {"OEM007.inf", "OEMx.inf", "OEM 3.inf", "OEM7.inf.bak", "OEM4.infx", "XOEM5.inf"})
         oddNames[name] = MarkedInf("odd.sys=1\r\n");
-    const FileCase cases[] = {
+    const PackageCase cases[] = {
         {"OEM0 first, then across gaps",
          {{"OEM0.inf", MarkedInf("g0.sys=1\r\n")}, {"OEM1.inf", other},
           {"OEM4.inf", MarkedInf("g4.sys=1\r\n")}},
@@ -164,17 +78,18 @@ TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
          {"OEM5.inf", "OEM12.inf"},
          {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
          {"OEM2.inf", "OEM2.inf", "OEM5.inf", "OEM12.inf"},
+         {},
          {"OEM2.inf"}},
         {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}, {}},
         {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}, {}},
     };
-    for (const FileCase& c : cases)
+    for (const PackageCase& c : cases)
         Check(c);
 }
 
 TEST_F(DriverFiles, TextModeShapesTheEntries)
 {
-    const FileCase cases[] = {
+    const PackageCase cases[] = {
         {"lone CR joins two lines into one entry",
          {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\rc.sys=1\r\nd.sys=1\r\n")}},
          {"drivers\\a.sys", "drivers\\b.sys", "drivers\\c.sys", "drivers\\d.sys"}, {"OEM1.inf"},
@@ -191,7 +106,7 @@ TEST_F(DriverFiles, TextModeShapesTheEntries)
          {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {"OEM1.inf"}, {"drivers\\s.sys"},
          {"OEM1.inf"}},
     };
-    for (const FileCase& c : cases)
+    for (const PackageCase& c : cases)
         Check(c);
 }
 
@@ -222,6 +137,7 @@ TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
            {},
            {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"},
            {"OEM7.inf", "OEM7.inf"},
+           {},
            {},
            true});
 

@@ -45,9 +45,11 @@ static bool Fault(const char* what, const char* id = nullptr)
     return false;
 }
 
-// "process.exe|function|arguments|outcome", one line a call.
+// "process.exe|function|arguments|outcome", one line a call. The caller
+// still finds the call's own last error.
 static void Record(const char* function, const char* arguments, const char* outcome)
 {
+    DWORD error = GetLastError();
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const char* process = strrchr(self, '\\') != nullptr ? strrchr(self, '\\') + 1 : self;
@@ -58,6 +60,7 @@ static void Record(const char* function, const char* arguments, const char* outc
     DWORD written;
     WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
     CloseHandle(log);
+    SetLastError(error);
 }
 
 static bool InstanceId(HDEVINFO set, SP_DEVINFO_DATA* device, char (&id)[MAX_DEVICE_ID_LEN])
@@ -69,13 +72,11 @@ extern "C" BOOL WINAPI ShimSetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVO
 {
     char arguments[MAX_PATH];
     snprintf(arguments, sizeof arguments, "%s 0x%lx", infName, flags);
-    if (flags == 0 && Fault("refuse")) {
-        Record("SetupUninstallOEMInfA", arguments, "refused");
+    bool refused = flags == 0 && Fault("refuse");
+    BOOL done = !refused && REAL(SetupUninstallOEMInfA)(infName, flags, reserved);
+    if (refused)
         SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
-        return FALSE;
-    }
-    BOOL done = REAL(SetupUninstallOEMInfA)(infName, flags, reserved);
-    Record("SetupUninstallOEMInfA", arguments, done ? "done" : "failed");
+    Record("SetupUninstallOEMInfA", arguments, refused ? "refused" : done ? "done" : "failed");
     return done;
 }
 
@@ -109,12 +110,10 @@ extern "C" BOOL WINAPI ShimSetupDiCallClassInstaller(DI_FUNCTION function, HDEVI
         InstanceId(set, device, id);
     char arguments[MAX_DEVICE_ID_LEN + 16];
     snprintf(arguments, sizeof arguments, "%u %s", function, id);
-    if (function == DIF_REMOVE && Fault("remove-fails", id)) {
-        Record("SetupDiCallClassInstaller", arguments, "failed");
+    bool fails = function == DIF_REMOVE && Fault("remove-fails", id);
+    BOOL done = !fails && REAL(SetupDiCallClassInstaller)(function, set, device);
+    if (fails)
         SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    BOOL done = REAL(SetupDiCallClassInstaller)(function, set, device);
     Record("SetupDiCallClassInstaller", arguments, done ? "done" : "failed");
     return done;
 }
