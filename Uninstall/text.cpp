@@ -14,13 +14,13 @@ void LowercaseAscii(char* text, size_t size)
         text[i] = LowercaseAsciiChar(text[i]);
 }
 
-bool SameTextIgnoringAsciiCase(const char* text, const char* other)
+bool SameIgnoringAsciiCase(const char* text, const char* other, size_t length)
 {
-    for (; LowercaseAsciiChar(*text) == LowercaseAsciiChar(*other); text++, other++) {
-        if (*text == '\0')
-            return true;
+    for (size_t i = 0; i < length; i++) {
+        if (LowercaseAsciiChar(text[i]) != LowercaseAsciiChar(other[i]))
+            return false;
     }
-    return false;
+    return true;
 }
 
 bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directory,
@@ -43,11 +43,6 @@ bool IsProgramFilesOf(const char* recorded, size_t size, const char* path)
     size_t length = static_cast<size_t>(terminator - recorded);
     if (length > 0 && recorded[length - 1] == '\\')
         length--;
-    if (length != static_cast<size_t>(folderEnd - path))
-        return false;
-    for (size_t i = 0; i < length; i++) {
-        if (LowercaseAsciiChar(recorded[i]) != LowercaseAsciiChar(path[i]))
-            return false;
-    }
-    return true;
+    return length == static_cast<size_t>(folderEnd - path) &&
+           SameIgnoringAsciiCase(recorded, path, length);
 }

@@ -14,8 +14,9 @@ inline char LowercaseAsciiChar(char c)
 }
 // A to Z become a to z, within the first size bytes or up to the terminator.
 void LowercaseAscii(char* text, size_t size);
-// Equal but for the letter case of A to Z.
-bool SameTextIgnoringAsciiCase(const char* text, const char* other);
+// Equal in their first length characters but for the letter case of A to Z;
+// stops at the first difference, so a shorter text's terminator ends it.
+bool SameIgnoringAsciiCase(const char* text, const char* other, size_t length);
 
 // Fills path from a "%s...%s" format; false, leaving no usable path, when
 // the result would not fit. A cut path could name another file.
@@ -24,6 +25,6 @@ bool FormatPath(char (&path)[PATH_SIZE], const char* format, const char* directo
 
 // True when the bytes Windows returned for its Program Files folder (size
 // bytes, terminated within them), less one trailing backslash, are the drive
-// and first folder of path ("C:\\Program Files" of "C:\\Program Files\\..."),
+// and first folder of path (C:\Program Files of C:\Program Files\...),
 // without regard to ASCII case.
 bool IsProgramFilesOf(const char* recorded, size_t size, const char* path);

@@ -48,7 +48,7 @@ bool NamesPackageInf(const HardwareIdTable* table, const char* infPath, size_t s
     if (memchr(infPath, '\0', size) == nullptr)
         return false;
     for (int i = 0; i < table->infCount && i < PACKAGE_INF_SLOTS; i++) {
-        if (SameTextIgnoringAsciiCase(infPath, table->infNames[i]))
+        if (SameIgnoringAsciiCase(infPath, table->infNames[i], strlen(table->infNames[i]) + 1))
             return true;
     }
     return false;
