@@ -31,13 +31,14 @@ std::string TextValue(HKEY root, const std::string& path, const std::string& nam
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 void DeleteTree(HKEY root, const std::string& path);
+void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 // Lets everyone read the key and nothing more, as for an administrator whose
-// token is not elevated; true once full access is refused and reading is not. The DACL lives in the running wineserver only;
-// the key's owner keeps the right to change it, with which
-// RestoreKeyAccess gives every such key its own DACL back.
+// token is not elevated; true once full access is refused and reading is
+// not. The DACL lives in the running wineserver only; the key's owner keeps
+// the right to change it, with which RestoreKeyAccess gives every such key
+// its own DACL back.
 bool MakeKeyReadOnly(HKEY root, const std::string& path);
 void RestoreKeyAccess();
-void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 
 // A device registered (not attached) in the named setup class with the given
 // hardware IDs and, when infPath is given, a driver key that names the INF it
