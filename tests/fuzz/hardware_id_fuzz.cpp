@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int j = 0; j < i; j++)
             CHECK(strcmp(table.entries[i], table.entries[j]) != 0);
         // The IDs, as far as they fit, stand for the names of package INFs.
-        KeepPackageInfName(&table, std::string(table.entries[i], strnlen(table.entries[i],
-                                                                        OEM_INF_NAME_SIZE - 1)).c_str());
+        std::string name(table.entries[i], strnlen(table.entries[i], OEM_INF_NAME_SIZE - 1));
+        KeepPackageInfName(&table, name.c_str());
     }
 
     // The property buffer holds exactly 256 bytes; past the input it is

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "fault_layer.h"
-
 // Device instance IDs are at most 200 characters (cfgmgr32.h).
 static const int DEVICE_ID_SIZE = 201;
 
@@ -29,9 +27,9 @@ std::string SystemDir()
 std::string DriversDir() { return SystemDir() + "\\drivers"; }
 std::string SysWow64Dir() { return WindowsDir() + "\\SysWOW64"; }
 
-std::string InfPath(int number, const char* extension)
+std::string InfPath(const std::string& name, bool pnf)
 {
-    return WindowsDir() + "\\inf\\OEM" + std::to_string(number) + "." + extension;
+    return WindowsDir() + "\\inf\\" + (pnf ? name.substr(0, name.rfind('.')) + ".PNF" : name);
 }
 
 static void MakeParentDirs(const std::string& path)
@@ -96,16 +94,6 @@ std::string ReadBytes(const std::string& path)
     return bytes;
 }
 
-bool PutKey(HKEY root, const std::string& path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 bool PutValue(HKEY root, const std::string& path, const std::string& name,
               const std::string& data)
 {
@@ -123,10 +111,8 @@ bool PutValue(HKEY root, const std::string& path, const std::string& name,
 std::string TextValue(HKEY root, const std::string& path, const std::string& name)
 {
     char data[MAX_PATH] = "";
-    DWORD type = REG_NONE, size = sizeof data - 1;
-    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_ANY, &type, data, &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
+    DWORD size = sizeof data;
+    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
         return "(absent or not REG_SZ)";
     return data;
 }
@@ -164,53 +150,46 @@ void DeleteValue(HKEY root, const std::string& path, const std::string& name)
     RegCloseKey(key);
 }
 
-struct SavedAccess {
+// Each key made read-only, and its own DACL (self-relative) to give back.
+struct ReadOnlyKey {
     HKEY root;
     std::string path;
-    std::string descriptor;  // the key's own DACL, self-relative
+    std::string ownDacl;
 };
-static std::vector<SavedAccess> savedAccess;
+static std::vector<ReadOnlyKey> readOnlyKeys;
 
-static bool SetKeySecurity(HKEY root, const std::string& path, PSECURITY_DESCRIPTOR descriptor)
+bool MakeKeyReadOnly(HKEY root, const std::string& path)
 {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
         return false;
     char own[4096];
     DWORD size = sizeof own;
-    bool saved = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, own, &size) == ERROR_SUCCESS;
-    if (saved)
-        savedAccess.push_back({root, path, std::string(own, size)});
-    bool set = saved && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return set;
-}
-
-bool MakeKeyReadOnly(HKEY root, const std::string& path)
-{
     PSECURITY_DESCRIPTOR readOnly = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;;KR;;;WD)(A;;KR;;;BA)(A;;KR;;;SY)", SDDL_REVISION_1, &readOnly, nullptr))
-        return false;
-    bool set = SetKeySecurity(root, path, readOnly);
+    if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, own, &size) == ERROR_SUCCESS &&
+        ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;;KR;;;WD)(A;;KR;;;BA)(A;;KR;;;SY)", SDDL_REVISION_1, &readOnly, nullptr) &&
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS)
+        readOnlyKeys.push_back({root, path, std::string(own, size)});
     LocalFree(readOnly);
-    HKEY key;
-    bool writable = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_ACCESS_DENIED;
-    if (writable)
+    RegCloseKey(key);
+    bool refused = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_ACCESS_DENIED;
+    if (!refused)
         RegCloseKey(key);
-    return set && !writable && KeyExists(root, path);
+    return refused && KeyExists(root, path);
 }
 
 void RestoreKeyAccess()
 {
-    for (auto saved = savedAccess.rbegin(); saved != savedAccess.rend(); ++saved) {
+    // Latest first: a key made read-only twice gets the DACL it had before.
+    for (auto readOnly = readOnlyKeys.rbegin(); readOnly != readOnlyKeys.rend(); ++readOnly) {
         HKEY key;
-        if (RegOpenKeyExA(saved->root, saved->path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(readOnly->root, readOnly->path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
             continue;
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &saved->descriptor[0]);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &readOnly->ownDacl[0]);
         RegCloseKey(key);
     }
-    savedAccess.clear();
+    readOnlyKeys.clear();
 }
 
 static bool ClassGuid(const char* className, GUID* guid)
@@ -376,24 +355,6 @@ std::vector<std::string> UninstallerCalls(const char* function)
             calls.push_back(line.substr(prefix.size()));
     }
     return calls;
-}
-
-HANDLE HoldFiles(const std::vector<std::string>& paths)
-{
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "KestrelTestHeld");
-    std::string arguments = "KestrelTestHeld";
-    for (const std::string& path : paths)
-        arguments += " \"" + path + "\"";
-    HANDLE holder = held != nullptr ? StartProgram(HelperPath("holder.exe"), arguments) : nullptr;
-    if (holder != nullptr && WaitForMultipleObjects(2, std::vector<HANDLE>{held, holder}.data(),
-                                                    FALSE, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(holder, 1);
-        CloseHandle(holder);
-        holder = nullptr;
-    }
-    if (held != nullptr)
-        CloseHandle(held);
-    return holder;
 }
 
 RunResult RunProgram(const std::string& exe, const std::string& arguments)

@@ -12,7 +12,13 @@ std::string WindowsDir();
 std::string SystemDir();
 std::string DriversDir();
 std::string SysWow64Dir();
-std::string InfPath(int number, const char* extension = "inf");
+// An INF's path in the inf folder, or that of its PNF beside it.
+std::string InfPath(const std::string& name, bool pnf = false);
+
+// Where the fault layer (setupapi_shim.cpp) reads the faults a run asks for,
+// one a line, and records every call it sees.
+inline constexpr char FAULT_LAYER_FAULTS[] = "C:\\kestreltest\\faults.txt";
+inline constexpr char FAULT_LAYER_CALLS[] = "C:\\kestreltest\\setupapi-calls.txt";
 
 // Files written or copied through these are remembered, and deleted again by
 // ForgetPlantedFiles.
@@ -23,7 +29,6 @@ bool FileExists(const std::string& path);
 void DeleteAnyFile(const std::string& path);
 std::string ReadBytes(const std::string& path);
 
-bool PutKey(HKEY root, const std::string& path);
 bool PutValue(HKEY root, const std::string& path, const std::string& name,
               const std::string& data);
 // The value's text when it is a REG_SZ, else "(absent or not REG_SZ)".
@@ -32,11 +37,10 @@ bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 void DeleteTree(HKEY root, const std::string& path);
 void DeleteValue(HKEY root, const std::string& path, const std::string& name);
-// Lets everyone read the key and nothing more, as for an administrator whose
-// token is not elevated; true once full access is refused and reading is
-// not. The DACL lives in the running wineserver only; the key's owner keeps
-// the right to change it, with which RestoreKeyAccess gives every such key
-// its own DACL back.
+// A DACL that lets everyone read the key and nothing more, as Windows gives an
+// unelevated administrator; true once full access is refused and reading is
+// not. It lives in the running wineserver only; RestoreKeyAccess gives each
+// such key its own back, with the right its owner keeps to change the DACL.
 bool MakeKeyReadOnly(HKEY root, const std::string& path);
 void RestoreKeyAccess();
 
@@ -68,9 +72,6 @@ RunResult RunUninstaller(const std::string& arguments = "",
 // The last run's calls of function through the fault layer, each
 // "arguments|outcome".
 std::vector<std::string> UninstallerCalls(const char* function);
-// Holds the files open as a program using them would, so that they cannot be
-// deleted, until the returned process is ended; null on failure.
-HANDLE HoldFiles(const std::vector<std::string>& paths);
 std::string HelperPath(const char* exeName);
 std::string ToWindowsPath(const std::string& unixPath);
 

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "fault_layer.h"
-
 const char* const APP_KEY = "SOFTWARE\\Norvale Logic\\KestrelCam";
 const char* const PACKAGE_ENTRY =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
@@ -114,8 +112,8 @@ std::vector<MachineItem> MachineItems()
         {COMPANION_WINDOW, true,
          [] { return FindWindowA("#32770", "SnapDeck") != nullptr; }},
         {"image device " + std::string(PACKAGE_ID), true, [] { return DeviceWithFirstId(PACKAGE_ID); }},
-        {"inf\\OEM7.inf", true, [] { return FileExists(InfPath(7)); }},
-        {"inf\\OEM7.PNF", true, [] { return FileExists(InfPath(7, "PNF")); }},
+        {"inf\\OEM7.inf", true, [] { return FileExists(InfPath("OEM7.inf")); }},
+        {"inf\\OEM7.PNF", true, [] { return FileExists(InfPath("OEM7.inf", true)); }},
     };
     for (const PlantedFile& file : PACKAGE_FILES) {
         std::string path = FolderPath(file.folder) + "\\" + file.name;
@@ -130,8 +128,8 @@ std::vector<MachineItem> MachineItems()
          [] { return ValueExists(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck"); }},
         {"service key TarnCamSvc2", false, [] { return KeyExists(HKEY_LOCAL_MACHINE, OTHER_SERVICE); }},
         {"image device " + std::string(OTHER_ID), false, [] { return DeviceWithFirstId(OTHER_ID); }},
-        {"inf\\OEM3.inf (other vendor)", false, [] { return FileExists(InfPath(3)); }},
-        {"inf\\OEM3.PNF (other vendor)", false, [] { return FileExists(InfPath(3, "PNF")); }},
+        {"inf\\OEM3.inf (other vendor)", false, [] { return FileExists(InfPath("OEM3.inf")); }},
+        {"inf\\OEM3.PNF (other vendor)", false, [] { return FileExists(InfPath("OEM3.inf", true)); }},
     };
     items.insert(items.end(), decoys.begin(), decoys.end());
     return items;
@@ -145,8 +143,8 @@ ItemLabels InstallPackage()
     PutValue(HKEY_LOCAL_MACHINE, SERVICE_PATH, "ImagePath", "system32\\drivers\\camlynx.sys");
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Enum", "Count", "1");
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning", "Gain", "4");
-    WriteBytes(InfPath(7), PACKAGE_INF);
-    WriteBytes(InfPath(7, "PNF"), "PNF of the package INF");
+    WriteBytes(InfPath("OEM7.inf"), PACKAGE_INF);
+    WriteBytes(InfPath("OEM7.inf", true), "PNF of the package INF");
     for (const PlantedFile& file : PACKAGE_FILES)
         WriteBytes(FolderPath(file.folder) + "\\" + file.name, file.name);
     PlantDevice("image", {PACKAGE_ID, "USB\\VID_1B3F&PID_2002"});
@@ -155,8 +153,8 @@ ItemLabels InstallPackage()
     PutValue(HKEY_LOCAL_MACHINE, RUN_PATH, "OtherTool", "C:\\Program Files\\Other\\tool.exe");
     PutValue(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck", "C:\\Program Files\\SnapDeck\\SnapDeck.exe");
     PutValue(HKEY_LOCAL_MACHINE, OTHER_SERVICE, "ImagePath", "system32\\drivers\\other.sys");
-    WriteBytes(InfPath(3), OTHER_INF);
-    WriteBytes(InfPath(3, "PNF"), "PNF of another INF");
+    WriteBytes(InfPath("OEM3.inf"), OTHER_INF);
+    WriteBytes(InfPath("OEM3.inf", true), "PNF of another INF");
     PlantDevice("image", {OTHER_ID, "USB\\VID_04F2&PID_B5A1"});
 
     ItemLabels absent;
@@ -184,8 +182,8 @@ void ResetMachine()
     DeleteTree(HKEY_LOCAL_MACHINE, OTHER_SERVICE);
     PutValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir", wineProgramFiles);
     for (int number = 0; number <= 120; number++) {
-        DeleteAnyFile(InfPath(number));
-        DeleteAnyFile(InfPath(number, "PNF"));
+        DeleteAnyFile(InfPath("OEM" + std::to_string(number) + ".inf"));
+        DeleteAnyFile(InfPath("OEM" + std::to_string(number) + ".inf", true));
     }
     for (const PlantedFile& file : PACKAGE_FILES)
         DeleteAnyFile(FolderPath(file.folder) + "\\" + file.name);

@@ -67,7 +67,7 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         EXPECT_EQ(c.after.service, after.service);
         EXPECT_EQ(c.entryHasSubkey, KeyExists(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY));
         ExpectDecoysKept();
-        EXPECT_FALSE(FileExists(InfPath(7)));
+        EXPECT_FALSE(FileExists(InfPath("OEM7.inf")));
         EXPECT_TRUE(DeviceFirstIds("image") == std::vector<std::string>{OTHER_ID});
     }
 }

@@ -1,10 +1,7 @@
-// setupapi.dll of the test machines: every export of Wine's setupapi is
-// forwarded to a copy of it, wsetupapi.dll (setupapi_shim.def, generated from
-// that copy's export table), but three. They record each call with the
-// calling process and fail as the faults file asks, where Windows would but
-// Wine does not:
-//   refuse           SetupUninstallOEMInfA with flags 0 refuses, as for a
-//                    package a device still uses
+// setupapi.dll of the test machines: every export is forwarded to a copy of
+// Wine's (setupapi_shim.def) but three, which record each call with its
+// process and fail as the faults file asks, where Windows would and Wine not:
+//   refuse           SetupUninstallOEMInfA, flags 0: ERROR_INF_IN_USE_BY_DEVICES
 //   absent ID        a DIGCF_PRESENT set leaves out that device instance
 //   remove-fails ID  DIF_REMOVE fails for it with ERROR_ACCESS_DENIED
 #include <windows.h>
@@ -13,9 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-#include "fault_layer.h"
-
+#include "machine.h"
 
 // Wine's own function; decltype names the declaration without importing it.
 template <typename Function>
@@ -26,23 +23,16 @@ static Function* Real(const char* name)
 }
 #define REAL(name) Real<decltype(name)>(#name)
 
-// Whether faults.txt holds the line "what" or "what ID".
-static bool Fault(const char* what, const char* id = nullptr)
+// Whether the faults file holds the line.
+static bool Fault(const std::string& line)
 {
-    char line[512];
-    snprintf(line, sizeof line, id != nullptr ? "%s %s" : "%s", what, id);
-    char faults[8192] = "";
     FILE* file = fopen(FAULT_LAYER_FAULTS, "rb");
     if (file == nullptr)
         return false;
-    size_t got = fread(faults, 1, sizeof faults - 1, file);
+    char faults[8192];
+    size_t got = fread(faults, 1, sizeof faults, file);
     fclose(file);
-    faults[got] = '\0';
-    for (char* at = strtok(faults, "\r\n"); at != nullptr; at = strtok(nullptr, "\r\n")) {
-        if (lstrcmpiA(at, line) == 0)
-            return true;
-    }
-    return false;
+    return ("\n" + std::string(faults, got)).find("\n" + line + "\r\n") != std::string::npos;
 }
 
 // "process.exe|function|arguments|outcome", one line a call. The caller
@@ -52,14 +42,11 @@ static void Record(const char* function, const char* arguments, const char* outc
     DWORD error = GetLastError();
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const char* process = strrchr(self, '\\') != nullptr ? strrchr(self, '\\') + 1 : self;
-    char line[1024];
-    int length = snprintf(line, sizeof line, "%s|%s|%s|%s\n", process, function, arguments, outcome);
-    HANDLE log = CreateFileA(FAULT_LAYER_CALLS, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, 0, nullptr);
-    DWORD written;
-    WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
-    CloseHandle(log);
+    FILE* log = fopen(FAULT_LAYER_CALLS, "ab");
+    if (log != nullptr) {
+        fprintf(log, "%s|%s|%s|%s\n", strrchr(self, '\\') + 1, function, arguments, outcome);
+        fclose(log);
+    }
     SetLastError(error);
 }
 
@@ -94,7 +81,7 @@ extern "C" HDEVINFO WINAPI ShimSetupDiGetClassDevsA(const GUID* classGuid, PCSTR
     // A deleted member's successors move down: the index stays.
     for (DWORD index = 0; REAL(SetupDiEnumDeviceInfo)(set, index, &device);) {
         char id[MAX_DEVICE_ID_LEN];
-        if (InstanceId(set, &device, id) && Fault("absent", id))
+        if (InstanceId(set, &device, id) && Fault(std::string("absent ") + id))
             REAL(SetupDiDeleteDeviceInfo)(set, &device);
         else
             index++;
@@ -110,7 +97,7 @@ extern "C" BOOL WINAPI ShimSetupDiCallClassInstaller(DI_FUNCTION function, HDEVI
         InstanceId(set, device, id);
     char arguments[MAX_DEVICE_ID_LEN + 16];
     snprintf(arguments, sizeof arguments, "%u %s", function, id);
-    bool fails = function == DIF_REMOVE && Fault("remove-fails", id);
+    bool fails = function == DIF_REMOVE && Fault(std::string("remove-fails ") + id);
     BOOL done = !fails && REAL(SetupDiCallClassInstaller)(function, set, device);
     if (fails)
         SetLastError(ERROR_ACCESS_DENIED);

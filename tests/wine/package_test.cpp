@@ -1,0 +1,376 @@
+// Clean-up runs on a machine holding OEM INFs, driver files and devices. The
+// package INF is found among the oem<n>.inf files, every version of it; its
+// listed driver files go from drivers and SysWOW64, then the INF and its PNF.
+// Image-class devices the package installed go through the class installer:
+// those whose first hardware ID contains a model ID of any version, and those
+// whose driver key names a version. Nothing else does.
+#include <map>
+#include <set>
+
+#include "clean_machine.h"
+
+static const std::string MARKER = "CatalogFile.ntx86=camlynx.cat";
+
+// A package INF: the marker, a models section and a file list.
+static std::string MarkedInf(const std::string& fileList, const std::string& models = "")
+{
+    return "[Version]\r\nSignature=\"$Windows NT$\"\r\n" + MARKER + "\r\n\r\n[Norvale.NTamd64]\r\n" + models +
+           "\r\n[SourceDisksFiles]\r\n" + fileList;
+}
+
+using Calls = std::vector<std::string>;
+
+// "drivers\x", "syswow64\x", "system32\x", "windows\x" or a full path.
+static std::string Resolve(const std::string& place)
+{
+    const std::pair<const char*, std::string> folders[] = {
+        {"drivers\\", DriversDir()}, {"syswow64\\", SysWow64Dir()},
+        {"system32\\", SystemDir()}, {"windows\\", WindowsDir()},
+    };
+    for (const auto& folder : folders) {
+        if (place.rfind(folder.first, 0) == 0)
+            return folder.second + "\\" + place.substr(strlen(folder.first));
+    }
+    return place;
+}
+
+struct PlantedDevice {
+    const char* className;
+    std::vector<std::string> hardwareIds;
+    bool removed;
+    std::string infPath = "";  // in its driver key: the INF Windows installed it from
+    const char* fault = "";    // the fault layer's: "absent" (not attached), "remove-fails"
+};
+
+struct PackageCase {
+    const char* name;
+    std::map<std::string, std::string> infs;  // file name -> content; each gets a PNF
+    std::vector<std::string> files;           // planted; the read-only ones start with '!'
+    std::set<std::string> infsRemoved;
+    std::set<std::string> filesRemoved;
+    Calls storeCalls;  // INFs taken out of the driver store, in call order
+    std::vector<PlantedDevice> devices = {};
+    std::set<std::string> held = {};  // INFs held open with their PNFs through the run
+    bool storeRefuses = false;        // as for a package a device still uses
+};
+
+class PackageMachine : public CleanMachine {
+protected:
+    void Check(const PackageCase& c)
+    {
+        SCOPED_TRACE(c.name);
+        ResetMachine();
+        for (const auto& inf : c.infs) {
+            bool readOnly = inf.first == "OEM7.inf";  // the package INF as most rows plant it
+            const std::string infPath = InfPath(inf.first), pnfPath = InfPath(inf.first, true);
+            ASSERT_TRUE(WriteBytes(infPath, inf.second, readOnly) && FileExists(infPath)) << infPath;
+            ASSERT_TRUE(WriteBytes(pnfPath, "PNF", readOnly) && FileExists(pnfPath)) << pnfPath;
+        }
+        for (std::string file : c.files) {
+            bool readOnly = file[0] == '!';
+            if (readOnly)
+                file.erase(0, 1);
+            ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly) && FileExists(Resolve(file))) << file;
+        }
+        Calls instanceIds, faults;
+        for (const PlantedDevice& device : c.devices) {
+            instanceIds.push_back(PlantDevice(device.className, device.hardwareIds, device.infPath));
+            ASSERT_TRUE(DeviceExists(instanceIds.back())) << device.hardwareIds[0];
+            if (*device.fault != '\0')
+                faults.push_back(device.fault + (" " + instanceIds.back()));
+        }
+        if (c.storeRefuses)
+            faults.push_back("refuse");
+        std::vector<HANDLE> held;
+        for (const std::string& inf : c.held) {
+            for (const std::string& path : {InfPath(inf), InfPath(inf, true)}) {
+                // As a program using it would: no other process may delete it.
+                held.push_back(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+                EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
+            }
+        }
+
+        EXPECT_EQ(0u, RunUninstaller("", faults).exitCode);
+
+        for (HANDLE file : held)
+            CloseHandle(file);
+        // Through the fault layer: every device of the class, attached or not,
+        // each removed at most once.
+        EXPECT_EQ(Calls{"flags 0x0|set"}, UninstallerCalls("SetupDiGetClassDevsA"));
+        std::set<std::string> removals;
+        for (const std::string& call : UninstallerCalls("SetupDiCallClassInstaller"))
+            EXPECT_TRUE(removals.insert(call).second) << "removed twice: " << call;
+        Calls expectedCalls;
+        for (const std::string& inf : c.storeCalls)
+            expectedCalls.push_back(inf + " 0x0|" + (c.storeRefuses ? "refused" : "done"));
+        EXPECT_EQ(expectedCalls, UninstallerCalls("SetupUninstallOEMInfA"));
+        for (size_t i = 0; i < c.devices.size(); i++)
+            EXPECT_EQ(!c.devices[i].removed, DeviceExists(instanceIds[i]))
+                << c.devices[i].className << " " << c.devices[i].hardwareIds[0];
+        for (const auto& inf : c.infs) {
+            bool removed = c.infsRemoved.count(inf.first) != 0;
+            EXPECT_EQ(!removed, FileExists(InfPath(inf.first))) << inf.first;
+            EXPECT_EQ(!removed, FileExists(InfPath(inf.first, true))) << inf.first << " PNF";
+        }
+        for (std::string file : c.files) {
+            if (file[0] == '!')
+                file.erase(0, 1);
+            EXPECT_EQ(c.filesRemoved.count(file) == 0, FileExists(Resolve(file))) << file;
+        }
+    }
+};
+
+using DriverFiles = PackageMachine;
+
+TEST_F(DriverFiles, PackageInfListsWhatGoesFromDriversAndSysWow64)
+{
+    Check({"package INF",
+           {{"OEM7.inf", PACKAGE_INF}},
+           {"!drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
+            "drivers\\camlynxui.exe", "drivers\\readme.txt", "drivers\\camhelp.hlp",
+            "drivers\\late.sys", "!syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
+            "syswow64\\camlynxui.exe", "syswow64\\camlynx.sys", "syswow64\\late.sys",
+            "system32\\camlynx.dll", "system32\\camlynx.sys"},
+           {"OEM7.inf"},
+           {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
+            "drivers\\camlynxui.exe", "syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
+            "syswow64\\camlynxui.exe"},
+           {"OEM7.inf"}});
+}
+
+TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
+{
+    std::string utf16;
+    for (char c : MarkedInf("m.sys=1\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const std::string list = "\r\n[SourceDisksFiles]\r\nm.sys=1\r\n";
+    const std::vector<std::string> m = {"drivers\\m.sys"};
+    const PackageCase cases[] = {
+        {"spaced", {{"OEM1.inf", "CatalogFile.ntx86 = camlynx.cat" + list}}, m, {}, {}, {}},
+        {"other case", {{"OEM1.inf", "catalogfile.NTx86=camlynx.cat" + list}}, m, {}, {}, {}},
+        {"split at 255", {{"OEM1.inf", std::string(240, ';') + MARKER + list}}, m, {}, {}, {}},
+        {"UTF-16", {{"OEM1.inf", utf16}}, m, {}, {}, {}},
+        {"inside a longer line", {{"OEM1.inf", "; " + MARKER + "  ; signed" + list}}, m,
+         {"OEM1.inf"}, {"drivers\\m.sys"}, {"OEM1.inf"}},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
+}
+
+TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
+{
+    const std::string other =
+        "[Version]\r\nSignature=\"$Windows NT$\"\r\n[SourceDisksFiles]\r\no.sys=1\r\n";
+    std::map<std::string, std::string> oddNames;
+    for (const char* name :
+         {"OEM007.inf", "OEMx.inf", "OEM 3.inf", "OEM7.inf.bak", "OEM4.infx", "XOEM5.inf"})
+        oddNames[name] = MarkedInf("odd.sys=1\r\n");
+    const PackageCase cases[] = {
+        {"OEM0 first, then across gaps",
+         {{"OEM0.inf", MarkedInf("g0.sys=1\r\n")}, {"OEM1.inf", other},
+          {"OEM4.inf", MarkedInf("g4.sys=1\r\n")}},
+         {"drivers\\g0.sys", "drivers\\g4.sys", "drivers\\o.sys"}, {"OEM0.inf", "OEM4.inf"},
+         {"drivers\\g0.sys", "drivers\\g4.sys"}, {"OEM0.inf", "OEM4.inf"}},
+        {"three copies: every one goes, numbers, not text, decide",
+         {{"OEM9.inf", MarkedInf("nine.sys=1\r\n")}, {"OEM10.inf", MarkedInf("ten.sys=1\r\n")},
+          {"OEM20.inf", MarkedInf("twenty.sys=1\r\n")}},
+         {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"},
+         {"OEM9.inf", "OEM10.inf", "OEM20.inf"},
+         {"drivers\\nine.sys", "drivers\\ten.sys", "drivers\\twenty.sys"},
+         {"OEM9.inf", "OEM10.inf", "OEM20.inf"}},
+        // Two passes for the held copy, one for each above it.
+        {"a copy that cannot be deleted holds none up",
+         {{"OEM2.inf", MarkedInf("two.sys=1\r\n")}, {"OEM5.inf", MarkedInf("five.sys=1\r\n")},
+          {"OEM12.inf", MarkedInf("twelve.sys=1\r\n")}},
+         {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
+         {"OEM5.inf", "OEM12.inf"},
+         {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
+         {"OEM2.inf", "OEM2.inf", "OEM5.inf", "OEM12.inf"},
+         {},
+         {"OEM2.inf"}},
+        {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}, {}},
+        {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}, {}},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
+}
+
+TEST_F(DriverFiles, TextModeShapesTheEntries)
+{
+    const PackageCase cases[] = {
+        {"lone CR joins two lines into one entry",
+         {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\rc.sys=1\r\nd.sys=1\r\n")}},
+         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\c.sys", "drivers\\d.sys"}, {"OEM1.inf"},
+         {"drivers\\a.sys", "drivers\\d.sys"}, {"OEM1.inf"}},
+        {"Ctrl-Z ends the list", {{"OEM1.inf", MarkedInf("a.sys=1\r\nb.sys=1\x1a\r\ne.sys=1\r\n")}},
+         {"drivers\\a.sys", "drivers\\b.sys", "drivers\\e.sys"}, {"OEM1.inf"},
+         {"drivers\\a.sys", "drivers\\b.sys"}, {"OEM1.inf"}},
+        {"last line without line feed", {{"OEM1.inf", MarkedInf("a.sys=1\r\nlast.dll=1")}},
+         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {"OEM1.inf"},
+         {"drivers\\a.sys", "drivers\\last.dll", "syswow64\\last.dll"}, {"OEM1.inf"}},
+        // Windows drops trailing spaces from a path, so "s.sys " names s.sys.
+        {"entries with trailing text or spaces",
+         {{"OEM1.inf", MarkedInf("t.sys=1 ; x\r\ns.sys =1\r\nsp.sys = 1\r\n")}},
+         {"drivers\\t.sys", "drivers\\s.sys", "drivers\\sp.sys"}, {"OEM1.inf"}, {"drivers\\s.sys"},
+         {"OEM1.inf"}},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
+}
+
+TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
+{
+    // drivers path "C:\windows\system32\drivers\" is 28 characters; a cut at
+    // 255 would name the planted 227-character file.
+    const std::string longName(230, 'n');
+    const std::string cutName(255 - 28, 'n');
+    Check({"traversal and overlong names",
+           {{"OEM1.inf", MarkedInf("..\\..\\victim.txt=1\r\n..\\victim.dll=1\r\n..\\..\\..\\victim.txt=1\r\n"
+                          "C:\\victim.txt=1\r\n/victim.dll=1\r\n.=1\r\n..=1\r\n=1\r\n" +
+                          longName + "=1\r\nkept.sys=1\r\nok.sys=1\r\n")}},
+           {"windows\\victim.txt", "system32\\victim.dll", "C:\\victim.txt", "drivers\\" + cutName,
+            "syswow64\\" + cutName.substr(0, 255 - 21), "drivers\\ok.sys"},
+           {"OEM1.inf"},
+           {"drivers\\ok.sys"},
+           {"OEM1.inf"}});
+}
+
+// SetupAPI refuses, as for a package a device still uses: the listed files
+// go, the INF and PNF stay for the run after, when the refusal is over.
+TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
+{
+    Check({"SetupAPI refuses",
+           {{"OEM7.inf", PACKAGE_INF}},
+           {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"},
+           {},
+           {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"},
+           {"OEM7.inf", "OEM7.inf"},
+           {},
+           {},
+           true});
+
+    EXPECT_EQ(0u, RunUninstaller().exitCode);
+
+    EXPECT_EQ(Calls{"OEM7.inf 0x0|done"}, UninstallerCalls("SetupUninstallOEMInfA"));
+    EXPECT_FALSE(FileExists(InfPath("OEM7.inf")));
+    EXPECT_FALSE(FileExists(InfPath("OEM7.inf", true)));
+}
+
+using Devices = PackageMachine;
+
+TEST_F(Devices, FirstHardwareIdContainingAModelIdOrDriverKeyNamingTheInfIsRemoved)
+{
+    const std::string longSecondId(300, 'L');
+    const std::string unmarked = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n";
+    Check({"package INF",
+           {{"OEM7.inf", PACKAGE_INF}, {"OEM3.inf", unmarked}},
+           {},
+           {"OEM7.inf"},
+           {},
+           {"OEM7.inf"},
+           {
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0100", "USB\\VID_1B3F&PID_2002"}, true},
+               {"image", {"usb\\vid_1b3f&pid_2003&mi_00&rev_0001"}, true},
+               {"image", {"USB\\VID_1B3F&PID_2002"}, true},
+               {"image", {"USB\\VID_1B3F&PID_2002&USB\\VID_1B3F&PID_2003&MI_00"}, true},
+               {"image", {"USB\\VID_04F2&PID_B5A1", "USB\\VID_1B3F&PID_2002"}, false},
+               {"image", {"USB\\VID_04F2&PID_B5A1&REV_0001"}, false},
+               {"image", {"USB\\VID_1B3F&PID_20FF"}, false},
+               {"HIDClass", {"USB\\VID_1B3F&PID_2002&REV_0100"}, false},
+               // Over 256 bytes the property cannot be read: passed over.
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0200", longSecondId}, false},
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0300"}, true},
+               // A composite camera's function: the INF's ...&MI_00 is not in
+               // its first ID, its driver key names the package INF.
+               {"image", {"USB\\VID_1B3F&PID_2003&REV_0100&MI_00", "USB\\VID_1B3F&PID_2003&MI_00"},
+                true, "oem7.INF"},
+               {"image", {"USB\\VID_1B3F&PID_2003&REV_0100&MI_02", "USB\\VID_1B3F&PID_2003&MI_02"},
+                false, "oem3.inf"},
+               {"HIDClass", {"USB\\VID_1B3F&PID_2003&REV_0100&MI_01"}, false, "OEM7.inf"},
+               // Registered, not attached: a DIGCF_PRESENT set would leave it out.
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0400"}, true, "", "absent"},
+           }});
+}
+
+TEST_F(Devices, ACameraWhoseRemovalFailsStaysAndSoDoesThePackageInf)
+{
+    const Calls files = {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL"};
+    Check({"DIF_REMOVE fails for the first camera",
+           {{"OEM7.inf", PACKAGE_INF}},
+           files,
+           {},
+           {files.begin(), files.end()},
+           {"OEM7.inf", "OEM7.inf"},
+           {
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0100"}, false, "", "remove-fails"},
+               {"image", {"USB\\VID_1B3F&PID_2002&REV_0200"}, true},
+           },
+           {},
+           true});
+}
+
+TEST_F(Devices, ModelsEdgeLinesRemoveNoUnrelatedDevice)
+{
+    std::string models = "%A%=Cam.Install\r\n%B%=Cam.Install,\r\n%C%=Cam.Install,USB\\VID_" +
+                         std::string(62, '7') + "\r\n";
+    for (int i = 0; i < 70; i++)
+        models += "%D%=Cam.Install,USB\\VID_1B3F&PID_" + std::to_string(3000 + i) + "\r\n";
+    Check({"edge lines",
+           {{"OEM1.inf", MarkedInf("", models)}},
+           {},
+           {"OEM1.inf"},
+           {},
+           {"OEM1.inf"},
+           {
+               {"image", {"USB\\VID_1B3F&PID_3000&REV_0001"}, true},
+               {"image", {"USB\\VID_1B3F&PID_3063&REV_0001"}, true},   // 64th readable line
+               {"image", {"USB\\VID_1B3F&PID_3064&REV_0001"}, false},  // the table is full
+               {"image", {"USB\\VID_" + std::string(62, '7')}, false},
+               {"image", {"USB\\VID_04F2&PID_B5A1&REV_0001"}, false},
+               {"image", {"PCI\\VEN_8086&DEV_1234"}, false},
+           }});
+}
+
+TEST_F(Devices, WithoutReadableModelsNoDeviceGoesButTheFilePassRuns)
+{
+    const PlantedDevice camera = {"image", {"USB\\VID_1B3F&PID_2002&REV_0100"}, false};
+    const std::string noSignature =
+        "[Version]\r\nCatalogFile.ntx86=camlynx.cat\r\n[Norvale.NTamd64]\r\n"
+        "%A%=Cam.Install,USB\\VID_1B3F&PID_2002\r\n[SourceDisksFiles]\r\nf.sys=1\r\n";
+    const std::string noModels = "[Version]\r\nSignature=\"$Windows NT$\"\r\n"
+                                 "CatalogFile.ntx86=camlynx.cat\r\n[SourceDisksFiles]\r\nf.sys=1\r\n";
+    const PackageCase cases[] = {
+        {"no package INF", {}, {"drivers\\f.sys"}, {}, {}, {}, {camera}},
+        {"INF without a Signature", {{"OEM1.inf", noSignature}}, {"drivers\\f.sys"}, {"OEM1.inf"},
+         {"drivers\\f.sys"}, {"OEM1.inf"}, {camera}},
+        {"no models section", {{"OEM1.inf", noModels}}, {"drivers\\f.sys"}, {"OEM1.inf"},
+         {"drivers\\f.sys"}, {"OEM1.inf"}, {camera}},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
+}
+
+// Windows keeps the INF of every version it staged: each names its own model
+// and one they share, and lists its own file and one they share.
+TEST_F(Devices, EveryVersionsModelsAndFilesGo)
+{
+    PackageCase c = {"four versions", {}, {"drivers\\shared.sys"}, {}, {"drivers\\shared.sys"}, {},
+                     {{"image", {"USB\\VID_1B3F&PID_2002&REV_0100"}, true},
+                      {"image", {"USB\\VID_04F2&PID_B5A1&REV_0001"}, false}}};
+    for (int number : {2, 9, 40, 130}) {
+        const std::string n = std::to_string(number), inf = "OEM" + n + ".inf",
+                          model = "PID_" + std::to_string(5000 + number), file = "drivers\\v" + n + ".sys";
+        c.infs[inf] = MarkedInf("shared.sys=1\r\nv" + n + ".sys=1\r\n",
+                                "%A%=Cam.Install,USB\\VID_1B3F&PID_2002\r\n"
+                                "%B%=Cam.Install,USB\\VID_1B3F&" + model + "\r\n");
+        c.infsRemoved.insert(inf);
+        c.storeCalls.push_back(inf);
+        c.devices.push_back({"image", {"USB\\VID_1B3F&" + model + "&REV_0100"}, true});
+        c.files.push_back(file);
+        c.filesRemoved.insert(file);
+    }
+    Check(c);
+}
