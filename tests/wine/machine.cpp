@@ -10,20 +10,14 @@
 // Device instance IDs are at most 200 characters (cfgmgr32.h).
 static const int DEVICE_ID_SIZE = 201;
 
-std::string WindowsDir()
+static std::string Folder(UINT (WINAPI *getDirectory)(LPSTR, UINT))
 {
     char buffer[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, length);
+    return std::string(buffer, getDirectory(buffer, MAX_PATH));
 }
 
-std::string SystemDir()
-{
-    char buffer[MAX_PATH];
-    UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, length);
-}
-
+std::string WindowsDir() { return Folder(GetWindowsDirectoryA); }
+std::string SystemDir() { return Folder(GetSystemDirectoryA); }
 std::string DriversDir() { return SystemDir() + "\\drivers"; }
 std::string SysWow64Dir() { return WindowsDir() + "\\SysWOW64"; }
 
@@ -128,12 +122,8 @@ bool KeyExists(HKEY root, const std::string& path)
 
 bool ValueExists(HKEY root, const std::string& path, const std::string& name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
 void DeleteTree(HKEY root, const std::string& path)
@@ -143,11 +133,7 @@ void DeleteTree(HKEY root, const std::string& path)
 
 void DeleteValue(HKEY root, const std::string& path, const std::string& name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, name.c_str());
-    RegCloseKey(key);
+    RegDeleteKeyValueA(root, path.c_str(), name.c_str());
 }
 
 // Each key made read-only, and its own DACL (self-relative) to give back.
