@@ -27,8 +27,27 @@ static const RegistryRemoval REGISTRY_REMOVALS[] = {
     {SERVICES_KEY, SERVICE_NAME, DeleteKeyTree},
 };
 
+// The service control manager keeps its own record of a service, whatever
+// becomes of its key, until the restart: a reinstall's CreateService of the
+// same name fails with ERROR_SERVICE_EXISTS till then. Told to delete it, the
+// SCM deletes a stopped service and its key at once, a running one at the
+// restart. Not elevated, OpenServiceA fails and nothing changes.
+static void DeleteServiceRecord()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager == nullptr)
+        return;
+    SC_HANDLE service = OpenServiceA(manager, SERVICE_NAME, DELETE);
+    if (service != nullptr) {
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+}
+
 void CleanRegistry()
 {
+    DeleteServiceRecord();  // its key goes below, for what the SCM left or never knew
     for (const RegistryRemoval& removal : REGISTRY_REMOVALS) {
         HKEY parent = nullptr;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, removal.parentKey, 0, KEY_ALL_ACCESS, &parent)

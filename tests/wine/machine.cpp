@@ -178,6 +178,22 @@ void RestoreKeyAccess()
     readOnlyKeys.clear();
 }
 
+DWORD AskScm(const char* name, char ask)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = ask != 'c' ? OpenServiceA(manager, name, DELETE)
+        : CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                         SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr, nullptr, nullptr);
+    DWORD error = service != nullptr ? 0 : GetLastError();
+    if (ask == 'c' && error != 0)
+        fprintf(stderr, "creating service %s failed: error %lu\n", name, error);
+    if (ask == 'd')
+        DeleteService(service);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return error;
+}
+
 static bool ClassGuid(const char* className, GUID* guid)
 {
     DWORD required = 0;

@@ -44,6 +44,10 @@ void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 bool MakeKeyReadOnly(HKEY root, const std::string& path);
 void RestoreKeyAccess();
 
+// 0 or the error the service control manager answers for a driver's service:
+// 'c' creates it, as an INF's AddService does, 'o' opens it, 'd' deletes it.
+DWORD AskScm(const char* name, char ask);
+
 // A device registered (not attached) in the named setup class with the given
 // hardware IDs and, when infPath is given, a driver key that names the INF it
 // was installed from; returns its instance ID, empty on failure.

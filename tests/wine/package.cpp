@@ -140,7 +140,7 @@ ItemLabels InstallPackage()
     PutValue(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY, "DisplayName", "KestrelCam");
     PutValue(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY, "UninstallString", SETUP_EXE);
     PutValue(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck", "C:\\Program Files\\SnapDeck\\SnapDeck.exe");
-    PutValue(HKEY_LOCAL_MACHINE, SERVICE_PATH, "ImagePath", "system32\\drivers\\camlynx.sys");
+    AskScm("TarnCamSvc", 'c');
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Enum", "Count", "1");
     PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning", "Gain", "4");
     WriteBytes(InfPath("OEM7.inf"), PACKAGE_INF);
@@ -152,7 +152,7 @@ ItemLabels InstallPackage()
     PutValue(HKEY_LOCAL_MACHINE, OTHER_ENTRY, "DisplayName", "Other Scanner");
     PutValue(HKEY_LOCAL_MACHINE, RUN_PATH, "OtherTool", "C:\\Program Files\\Other\\tool.exe");
     PutValue(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck", "C:\\Program Files\\SnapDeck\\SnapDeck.exe");
-    PutValue(HKEY_LOCAL_MACHINE, OTHER_SERVICE, "ImagePath", "system32\\drivers\\other.sys");
+    AskScm("TarnCamSvc2", 'c');
     WriteBytes(InfPath("OEM3.inf"), OTHER_INF);
     WriteBytes(InfPath("OEM3.inf", true), "PNF of another INF");
     PlantDevice("image", {OTHER_ID, "USB\\VID_04F2&PID_B5A1"});
@@ -178,6 +178,8 @@ void ResetMachine()
     DeleteValue(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck");
     DeleteValue(HKEY_LOCAL_MACHINE, RUN_PATH, "OtherTool");
     DeleteValue(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck");
+    AskScm("TarnCamSvc", 'd');
+    AskScm("TarnCamSvc2", 'd');
     DeleteTree(HKEY_LOCAL_MACHINE, SERVICE_PATH);
     DeleteTree(HKEY_LOCAL_MACHINE, OTHER_SERVICE);
     PutValue(HKEY_LOCAL_MACHINE, CURRENT_VERSION, "ProgramFilesDir", wineProgramFiles);

@@ -35,9 +35,9 @@ ROWS = [
     ("clean-up", False, "", ()),
     # Wine's system32 holds placeholders of its builtin DLLs: native-only,
     # these two can come from no folder but one with a planted copy. Without
-    # them the device and the service key stay; everything else goes.
+    # them the device stays; the SCM deletes the service key; all else goes.
     ("clean-up, setupapi and shlwapi not loadable", False, "setupapi,shlwapi=n",
-     ("image device ", "service key TarnCamSvc")),
+     ("image device ",)),
 ]
 
 LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"([^"]*)"', re.MULTILINE)

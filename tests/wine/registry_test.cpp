@@ -21,6 +21,7 @@ static void ExpectDecoysKept()
     EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, RUN_PATH, "OtherTool"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, RUN_PATH, "SnapDeck"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, OTHER_SERVICE));
+    EXPECT_EQ(0u, AskScm("TarnCamSvc2", 'o'));
 }
 
 using Registry = CleanMachine;
@@ -47,7 +48,7 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
             // Decoys only, and a marked INF to show the later stages still run.
             DeleteTree(HKEY_LOCAL_MACHINE, PACKAGE_ENTRY);
             DeleteValue(HKEY_LOCAL_MACHINE, RUN_PATH, "SnapDeck");
-            DeleteTree(HKEY_LOCAL_MACHINE, SERVICE_PATH);
+            AskScm("TarnCamSvc", 'd');
         }
         if (c.entryHasSubkey) {
             ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY, "Camera", "1"));
@@ -65,6 +66,9 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         EXPECT_EQ(c.after.entry, after.entry);
         EXPECT_EQ(c.after.runValue, after.runValue);
         EXPECT_EQ(c.after.service, after.service);
+        // The service control manager forgets it too: a reinstall can create it.
+        EXPECT_EQ(ERROR_SERVICE_DOES_NOT_EXIST, AskScm("TarnCamSvc", 'o'));
+        EXPECT_EQ(0u, AskScm("TarnCamSvc", 'c'));
         EXPECT_EQ(c.entryHasSubkey, KeyExists(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY));
         ExpectDecoysKept();
         EXPECT_FALSE(FileExists(InfPath("OEM7.inf")));
