@@ -1,19 +1,63 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <cstdio>
+
 #include "package_inf.h"
 #include "stages.h"
 #include "system_dlls.h"
 #include "system_paths.h"
 
+// GetTempFileNameA takes three characters of it: del<hex>.tmp.
+constexpr char ASIDE_PREFIX[] = "del";
+
+// A name no file has in path's folder, held by the empty file
+// GetTempFileNameA creates there for it.
+static bool ReserveAsideName(char (&aside)[MAX_PATH], const char* path)
+{
+    char folder[PATH_SIZE];
+    const int length = static_cast<int>(InfFileName(path) - path) - 1;
+    return length > 0 && snprintf(folder, sizeof folder, "%.*s", length, path) == length &&
+           GetTempFileNameA(folder, ASIDE_PREFIX, 0, aside) != 0;
+}
+
+// Windows deletes what PendingFileRenameOperations names at the next restart.
+// A loaded DLL or a running program cannot be deleted (ERROR_ACCESS_DENIED)
+// but can be renamed within its folder: moved aside, it leaves its name free
+// for a reinstall before the restart, whose fresh file the restart would
+// otherwise delete. A file open without delete sharing cannot be moved
+// (ERROR_SHARING_VIOLATION): its own name is scheduled.
+static void DeleteAtRestart(const char* path)
+{
+    char aside[MAX_PATH];  // as GetTempFileNameA requires
+    if (ReserveAsideName(aside, path)) {
+        if (MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+            // Not elevated, the Session Manager key is read-only: nothing
+            // would ever delete the file under the new name.
+            if (!MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+                MoveFileExA(aside, path, 0);
+            return;
+        }
+        DeleteFileA(aside);
+    }
+    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 bool ForceDeleteFile(const char* path)
 {
-    // When the query fails, INVALID_FILE_ATTRIBUTES must not be written back:
-    // it would set every other attribute on the file.
+    // Only a file whose attributes could be read is changed or scheduled: not
+    // an absent one, nor a name Windows refuses (ERROR_INVALID_NAME), nor a
+    // folder, which the restart would delete if it were empty.
     DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES)
+    bool isFile = attributes != INVALID_FILE_ATTRIBUTES &&
+                  (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (isFile)
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    return DeleteFileA(path) != FALSE;
+    if (DeleteFileA(path))
+        return true;
+    if (isFile)
+        DeleteAtRestart(path);
+    return false;
 }
 
 static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),

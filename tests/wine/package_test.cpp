@@ -34,6 +34,23 @@ static std::string Resolve(const std::string& place)
     return place;
 }
 
+static const char* const SESSION_MANAGER = "System\\CurrentControlSet\\Control\\Session Manager";
+static const char* const PENDING = "PendingFileRenameOperations";  // deleted at the restart
+
+// Every name in the folders the uninstaller deletes from.
+static std::set<std::string> FilesInDriverFolders()
+{
+    std::set<std::string> names;
+    for (const std::string& folder : {DriversDir(), SysWow64Dir(), WindowsDir() + "\\inf"}) {
+        WIN32_FIND_DATAA found;
+        HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &found);
+        for (bool more = listing != INVALID_HANDLE_VALUE; more; more = FindNextFileA(listing, &found))
+            names.insert(folder + "\\" + found.cFileName);
+        FindClose(listing);
+    }
+    return names;
+}
+
 struct PlantedDevice {
     const char* className;
     std::vector<std::string> hardwareIds;
@@ -50,8 +67,11 @@ struct PackageCase {
     std::set<std::string> filesRemoved;
     Calls storeCalls;  // INFs taken out of the driver store, in call order
     std::vector<PlantedDevice> devices = {};
-    std::set<std::string> held = {};  // INFs held open with their PNFs through the run
-    bool storeRefuses = false;        // as for a package a device still uses
+    // Held through the run as by programs using them: a .dll loaded, an .exe
+    // running, any other file open without delete sharing.
+    std::set<std::string> held = {};
+    bool storeRefuses = false;            // as for a package a device still uses
+    bool sessionManagerReadOnly = false;  // as for an administrator without elevation
 };
 
 class PackageMachine : public CleanMachine {
@@ -66,11 +86,9 @@ protected:
             ASSERT_TRUE(WriteBytes(infPath, inf.second, readOnly) && FileExists(infPath)) << infPath;
             ASSERT_TRUE(WriteBytes(pnfPath, "PNF", readOnly) && FileExists(pnfPath)) << pnfPath;
         }
-        for (std::string file : c.files) {
-            bool readOnly = file[0] == '!';
-            if (readOnly)
-                file.erase(0, 1);
-            ASSERT_TRUE(WriteBytes(Resolve(file), file, readOnly) && FileExists(Resolve(file))) << file;
+        for (const std::string& planted : c.files) {
+            const std::string file = planted.substr(planted[0] == '!');
+            ASSERT_TRUE(WriteBytes(Resolve(file), file, planted[0] == '!') && FileExists(Resolve(file))) << file;
         }
         Calls instanceIds, faults;
         for (const PlantedDevice& device : c.devices) {
@@ -81,20 +99,33 @@ protected:
         }
         if (c.storeRefuses)
             faults.push_back("refuse");
-        std::vector<HANDLE> held;
-        for (const std::string& inf : c.held) {
-            for (const std::string& path : {InfPath(inf), InfPath(inf, true)}) {
-                // As a program using it would: no other process may delete it.
-                held.push_back(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-                EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
-            }
+        std::vector<HANDLE> files;
+        HMODULE dll = nullptr;
+        HANDLE program = nullptr;
+        for (const std::string& place : c.held) {
+            const std::string path = Resolve(place), type = path.substr(path.rfind('.'));
+            if (lstrcmpiA(type.c_str(), ".dll") == 0 && CopyInto(HelperPath("canary.dll"), path))
+                dll = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+            else if (lstrcmpiA(type.c_str(), ".exe") == 0 && CopyInto(HelperPath("companion.exe"), path))
+                program = StartProgram(path, LogDir() + "\\held.txt other-class");  // unseen, as from session 0
+            else
+                files.push_back(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+            EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
         }
+        const std::set<std::string> namesBefore = FilesInDriverFolders();
+        ASSERT_TRUE(!c.sessionManagerReadOnly || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, SESSION_MANAGER));
 
         EXPECT_EQ(0u, RunUninstaller("", faults).exitCode);
 
-        for (HANDLE file : held)
+        for (HANDLE file : files)
             CloseHandle(file);
+        FreeLibrary(dll);
+        TerminateProcess(program, 0);
+        WaitForSingleObject(program, 5000);
+        CloseHandle(program);
+        EXPECT_EQ(!c.held.empty() && !c.sessionManagerReadOnly,
+                  ValueExists(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING));
         // Through the fault layer: every device of the class, attached or not,
         // each removed at most once.
         EXPECT_EQ(Calls{"flags 0x0|set"}, UninstallerCalls("SetupDiGetClassDevsA"));
@@ -113,11 +144,24 @@ protected:
             EXPECT_EQ(!removed, FileExists(InfPath(inf.first))) << inf.first;
             EXPECT_EQ(!removed, FileExists(InfPath(inf.first, true))) << inf.first << " PNF";
         }
-        for (std::string file : c.files) {
-            if (file[0] == '!')
-                file.erase(0, 1);
+        for (const std::string& planted : c.files) {
+            const std::string file = planted.substr(planted[0] == '!');
             EXPECT_EQ(c.filesRemoved.count(file) == 0, FileExists(Resolve(file))) << file;
         }
+        // A reinstall before the restart writes fresh files at the names freed.
+        for (const std::string& place : c.held)
+            ASSERT_TRUE(!c.filesRemoved.count(place) || WriteBytes(Resolve(place), "fresh")) << place;
+        ASSERT_EQ(0u, RunProgram(SystemDir() + "\\wineboot.exe", "-r").exitCode);  // the restart
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING));
+        // What was held went, under its own name or one it was moved to, where
+        // it could be scheduled; the fresh files stay.
+        for (const std::string& place : c.held) {
+            const std::string path = Resolve(place);
+            EXPECT_STREQ(c.filesRemoved.count(place) ? "fresh" : c.sessionManagerReadOnly ? "kept" : "gone",
+                         ReadBytes(path) == "fresh" ? "fresh" : FileExists(path) ? "kept" : "gone") << place;
+        }
+        for (const std::string& name : FilesInDriverFolders())
+            EXPECT_TRUE(namesBefore.count(name)) << name << " left behind";
     }
 };
 
@@ -190,7 +234,7 @@ TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
          {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
          {"OEM2.inf", "OEM2.inf", "OEM5.inf", "OEM12.inf"},
          {},
-         {"OEM2.inf"}},
+         {"windows\\inf\\OEM2.inf", "windows\\inf\\OEM2.PNF"}},
         {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}, {}},
         {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}, {}},
     };
@@ -224,18 +268,35 @@ TEST_F(DriverFiles, TextModeShapesTheEntries)
 TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
 {
     // drivers path "C:\windows\system32\drivers\" is 28 characters; a cut at
-    // 255 would name the planted 227-character file.
+    // 255 would name the planted 227-character file. cams is a folder.
     const std::string longName(230, 'n');
     const std::string cutName(255 - 28, 'n');
     Check({"traversal and overlong names",
            {{"OEM1.inf", MarkedInf("..\\..\\victim.txt=1\r\n..\\victim.dll=1\r\n..\\..\\..\\victim.txt=1\r\n"
                           "C:\\victim.txt=1\r\n/victim.dll=1\r\n.=1\r\n..=1\r\n=1\r\n" +
-                          longName + "=1\r\nkept.sys=1\r\nok.sys=1\r\n")}},
+                          longName + "=1\r\nkept.sys=1\r\nok.sys=1\r\ncams=1\r\n")}},
            {"windows\\victim.txt", "system32\\victim.dll", "C:\\victim.txt", "drivers\\" + cutName,
+            "drivers\\cams\\in.sys",
             "syswow64\\" + cutName.substr(0, 255 - 21), "drivers\\ok.sys"},
            {"OEM1.inf"},
            {"drivers\\ok.sys"},
            {"OEM1.inf"}});
+}
+
+// Loaded, running or open without delete sharing, as from a video program or
+// a companion the run could not close: each goes at the restart, and the
+// names a DLL or a program frees stay free for a reinstall until then.
+TEST_F(DriverFiles, FilesInUseGoAtTheNextRestart)
+{
+    const Calls files = {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "syswow64\\camlynxui.exe", "drivers\\camlynx.ax"};
+    const std::set<std::string> held(files.begin(), files.begin() + 3);
+    const PackageCase cases[] = {
+        {"elevated", {{"OEM7.inf", PACKAGE_INF}}, files, {"OEM7.inf"}, {files[1], files[2], files[3]}, {"OEM7.inf"}, {}, held},
+        {"Session Manager read-only", {{"OEM7.inf", PACKAGE_INF}}, files, {"OEM7.inf"}, {files[3]}, {"OEM7.inf"}, {},
+         held, false, true},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
 }
 
 // SetupAPI refuses, as for a package a device still uses: the listed files
