@@ -81,34 +81,23 @@ def churn(item):
     return any(re.search(pattern, item, re.IGNORECASE) for pattern, _ in WINE_CHURN)
 
 
+def items(state):
+    """{(kind, what): content} for every registry key and value and every file."""
+    registry, files = state
+    flat = {("file", path): content for path, content in files.items()}
+    for key, values in registry.items():
+        flat[("key", key)] = None
+        flat.update({("value", key + " " + name): data for name, data in values.items()})
+    return flat
+
+
 def diff(before, after):
-    """Lists of (kind, what) for every removal, addition and change."""
-    registry_before, files_before = before
-    registry_after, files_after = after
-    removed, added, changed = [], [], []
-    for key in registry_before.keys() | registry_after.keys():
-        if key not in registry_after:
-            removed.append(("key", key))
-            continue
-        if key not in registry_before:
-            added.append(("key", key))
-            continue
-        old, new = registry_before[key], registry_after[key]
-        for value in old.keys() | new.keys():
-            if value not in new:
-                removed.append(("value", key + " " + value))
-            elif value not in old:
-                added.append(("value", key + " " + value))
-            elif old[value] != new[value] and not churn(key + " " + value):
-                changed.append(("value", key + " " + value))
-    for path in files_before.keys() | files_after.keys():
-        if path not in files_after:
-            removed.append(("file", path))
-        elif path not in files_before:
-            added.append(("file", path))
-        elif files_before[path] != files_after[path]:
-            changed.append(("file", path))
-    return sorted(removed), sorted(added), sorted(changed)
+    """Lists of (kind, what) for every removal, addition and change; a key
+    removed or added counts with its values."""
+    old, new = items(before), items(after)
+    changed = [item for item in old.keys() & new.keys()
+               if old[item] != new[item] and not churn(item[1])]
+    return sorted(old.keys() - new.keys()), sorted(new.keys() - old.keys()), sorted(changed)
 
 
 def wine_env(prefix):
@@ -184,9 +173,10 @@ def package_removals(before_registry):
                 "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}"
     service = "HKLM\\System\\CurrentControlSet\\Services\\TarnCamSvc"
     keys = [uninstall, service, device[0]]
-    expected = [("key", key) for key in before_registry
-                if any(key.lower() == k.lower() or key.lower().startswith(k.lower() + "\\")
-                       for k in keys)]
+    gone = [key for key in before_registry
+            if any(key.lower() == k.lower() or key.lower().startswith(k.lower() + "\\") for k in keys)]
+    expected = [("key", key) for key in gone]
+    expected += [("value", key + " " + value) for key in gone for value in before_registry[key]]
     expected.append(("value", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run \"snapdeck\""))
     files = ["windows/inf/oem150.inf", "windows/inf/oem150.pnf",
              "windows/inf/oem1000.inf", "windows/inf/oem1000.pnf",
