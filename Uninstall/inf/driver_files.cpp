@@ -71,7 +71,7 @@ static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPS
 static void DeleteListedFile(const char* entry)
 {
     char name[PIECE_SIZE];
-    if (!SafeListedName(entry, name))
+    if (!SafeListedName(entry, name) || OtherPackageMayList(&otherPackageFiles, name))
         return;
     DeleteFromFolder(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
     LowercaseAscii(name, sizeof name);

@@ -38,10 +38,7 @@ bool OemInfNumber(const char* fileName, uint32_t* number)
     return true;
 }
 
-// Ascending numbers; the name breaks a tie, which only a case-sensitive
-// folder can hold (oem7.inf beside OEM7.inf). An empty name, which no
-// candidate has, comes first.
-static bool Precedes(const OemInf& a, const OemInf& b)
+bool Precedes(const OemInf& a, const OemInf& b)
 {
     if (a.number != b.number)
         return a.number < b.number;

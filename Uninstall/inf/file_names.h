@@ -20,6 +20,10 @@ struct OemInf {
     char name[OEM_INF_NAME_SIZE];
 };
 
+// Ascending numbers; the name breaks a tie, which only a case-sensitive
+// folder can hold (oem7.inf beside OEM7.inf). An empty name, which no
+// candidate has, comes first.
+bool Precedes(const OemInf& a, const OemInf& b);
 // Comes before every candidate: a search after it starts with the lowest.
 inline constexpr OemInf BEFORE_FIRST_OEM_INF = {0, ""};
 

@@ -3,6 +3,8 @@
 #include "package_inf.h"
 #include "system_paths.h"
 
+OtherPackageFiles otherPackageFiles;
+
 // One listing of the inf folder into the batch. False when it failed part
 // way: a batch that may lack the lowest candidate is no basis for a choice.
 static bool ListOemInfs(const char* pattern, OemInfBatch* batch)
@@ -30,6 +32,9 @@ bool FindPackageInf(InfMatch* match, const OemInf& after)
     if (!SystemFolder(windowsDirectory, GetWindowsDirectoryA) ||
         !FormatPath(pattern, OEM_INF_FORMAT, windowsDirectory, OEM_INF_PATTERN))
         return false;
+    // Until every other OEM INF has been read once, the names they list are
+    // gathered from the bytes the search reads anyway.
+    OtherPackageFiles* others = otherPackageFiles.readAll ? nullptr : &otherPackageFiles;
     // Only files the listing returned are opened: a machine with a few OEM
     // INFs pays for those, whatever their numbers.
     OemInfBatch batch;
@@ -40,9 +45,12 @@ bool FindPackageInf(InfMatch* match, const OemInf& after)
         for (int i = 0; i < batch.count; i++) {
             match->inf = batch.candidates[i];
             if (FormatPath(match->path, OEM_INF_FORMAT, windowsDirectory, match->inf.name) &&
-                OpenMarkedInf(match->path, &match->reader))
+                OpenMarkedInf(match->path, &match->reader, others)) {
+                NoteSearchRead(&otherPackageFiles, after, &match->inf);
                 return true;
+            }
         }
     } while (NextOemInfBatch(&batch));
+    NoteSearchRead(&otherPackageFiles, after, nullptr);
     return false;
 }

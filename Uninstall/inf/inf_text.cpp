@@ -74,7 +74,7 @@ static bool BytesContain(const unsigned char* bytes, size_t count, const char* t
     return false;
 }
 
-bool FileMayHoldText(FILE* file, const char* text)
+bool FileMayHoldText(FILE* file, const char* text, SourceFilesScan* scan)
 {
     // Each block is searched together with the last textLength - 1 bytes of
     // the one before, so a match across a block edge is still seen.
@@ -90,30 +90,41 @@ bool FileMayHoldText(FILE* file, const char* text)
         size_t total = kept + got;
         if (BytesContain(window, total, text, textLength))
             return true;
+        if (scan != nullptr)
+            ScanSourceFiles(scan, window + kept, got);
         kept = total < textLength - 1 ? total : textLength - 1;
         memmove(window, window + total - kept, kept);
     }
 }
 
-bool FindMarker(FILE* file, PieceReader* reader)
+bool FindMarker(FILE* file, PieceReader* reader, OtherPackageFiles* others)
 {
-    if (!FileMayHoldText(file, CATALOG_MARKER) || fseek(file, 0, SEEK_SET) != 0)
+    SourceFilesScan scan;
+    StartSourceFilesScan(&scan, others);
+    SourceFilesScan* names = others != nullptr ? &scan : nullptr;
+    if (!FileMayHoldText(file, CATALOG_MARKER, names) || fseek(file, 0, SEEK_SET) != 0)
         return false;
+    // The bytes hold the marker, but perhaps in no piece: the pieces read up
+    // to the marker's are scanned afresh, so such a file is scanned whole.
+    if (names != nullptr)
+        StartSourceFilesScan(names, others);
     StartPieces(reader, file);
     char piece[PIECE_SIZE];
     while (ReadPiece(reader, piece)) {
         if (ContainsText(piece, CATALOG_MARKER))
             return true;
+        if (names != nullptr)
+            ScanSourceFiles(names, reinterpret_cast<unsigned char*>(piece), strlen(piece));
     }
     return false;
 }
 
-bool OpenMarkedInf(const char* path, PieceReader* reader)
+bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others)
 {
     FILE* file = fopen(path, "rb");
     if (file == nullptr)
         return false;
-    if (FindMarker(file, reader))
+    if (FindMarker(file, reader, others))
         return true;
     (void)fclose(file);  // closing a read stream loses nothing
     return false;

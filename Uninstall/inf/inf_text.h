@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "other_packages.h"
 #include "package_identity.h"
 #include "text.h"
 
@@ -36,15 +37,17 @@ bool ReadPiece(PieceReader* reader, char (&piece)[PIECE_SIZE]);
 // end, contain text. Text without CR, LF or 0x1A that is absent from the raw
 // bytes is absent from every piece too: text-mode delivery only drops a CR
 // before an LF and cuts the text short, so it never joins separate bytes.
-bool FileMayHoldText(FILE* file, const char* text);
+// The blocks read before the one that holds text go to scan, when given.
+bool FileMayHoldText(FILE* file, const char* text, SourceFilesScan* scan = nullptr);
 
 // Reads the stream's pieces until one holds CATALOG_MARKER, and leaves the
 // reader after that piece; false when no piece does. The stream stays open.
-bool FindMarker(FILE* file, PieceReader* reader);
+// The names a file without the marker lists go to others, when given.
+bool FindMarker(FILE* file, PieceReader* reader, OtherPackageFiles* others = nullptr);
 // Opens path and looks for the marker in it. On success the reader's stream
 // stays open, positioned after the marker's piece, for the caller to read on
 // and close; otherwise the file is closed.
-bool OpenMarkedInf(const char* path, PieceReader* reader);
+bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others = nullptr);
 
 // Reads the rest of the package INF and hands each file-list entry to
 // onEntry, up to the piece that holds the file-list end.

@@ -27,15 +27,17 @@ static void ReadModelIds(const char* infPath)
 }
 
 // Every installed version of the package, in ascending number: a later
-// version may support models an earlier one did not.
+// version may support models an earlier one did not. These searches read
+// every other OEM INF too, once, before any file is deleted: they run
+// without setupapi as well, for the names the other packages list.
 void LoadHardwareIds()
 {
-    if (!SystemDllLoaded(SETUPAPI_DLL))
-        return;
+    bool setupApi = SystemDllLoaded(SETUPAPI_DLL);
     InfMatch match;
     for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
         (void)fclose(match.reader.file);  // only the path is needed
         KeepPackageInfName(&hardwareIds, match.inf.name);
-        ReadModelIds(match.path);
+        if (setupApi)
+            ReadModelIds(match.path);
     }
 }

@@ -16,6 +16,7 @@
 #include "fuzz_check.h"
 #include "file_names.h"
 #include "inf_text.h"
+#include "other_packages.h"
 
 // The text as the C runtime's text mode delivers it, written plainly.
 static std::string TextModeText(const uint8_t* data, size_t size)
@@ -155,9 +156,26 @@ static void CheckOemNames(const uint8_t* data, size_t size)
           Candidates(expected.begin() + static_cast<ptrdiff_t>(skipped), expected.end()));
 }
 
+// The names gathered do not depend on where the block edges fall.
+static void CheckSourceFiles(const uint8_t* data, size_t size)
+{
+    static OtherPackageFiles whole, split;
+    memset(&whole, 0, sizeof whole);
+    memset(&split, 0, sizeof split);
+    SourceFilesScan scan;
+    StartSourceFilesScan(&scan, &whole);
+    ScanSourceFiles(&scan, data, size);
+    StartSourceFilesScan(&scan, &split);
+    const size_t block = size > 0 ? 1 + data[size - 1] % 17 : 1;
+    for (size_t at = 0, count = std::min<size_t>(size, 3); at < size; at += count, count = block)
+        ScanSourceFiles(&scan, data + at, std::min(count, size - at));
+    CHECK(memcmp(whole.bits, split.bits, sizeof whole.bits) == 0);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CheckOemNames(data, size);
+    CheckSourceFiles(data, size);
     if (size == 0)
         return 0;  // fmemopen refuses an empty buffer
     FILE* file = OpenBytes(data, size);

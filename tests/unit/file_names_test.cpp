@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file_names.h"
+#include "other_packages.h"
 #include "text.h"
 
 TEST(FileNames, ListedNameDropsLineFeedThenTwoCharacters)
@@ -161,6 +162,26 @@ TEST(FileNames, CandidatesAreTriedInAscendingNumbersEachOnce)
         auto tried = TryOrder(c.folder, c.after);
         EXPECT_EQ(c.tried, tried.first) << c.name;
         EXPECT_EQ(c.listings, tried.second) << c.name;
+    }
+}
+
+// Until every candidate was read, any name may be another package's.
+TEST(FileNames, OtherPackagesNamesCountOnceEveryCandidateWasRead)
+{
+    const OemInf first = BEFORE_FIRST_OEM_INF, oem3 = {3, "oem3.inf"}, oem9 = {9, "oem9.inf"};
+    struct { const char* name; OemInf readThrough, after; const OemInf* stoppedAt; OemInf through; bool all; } cases[] = {
+        {"first search stops at a copy", first, first, &oem3, oem3, false},
+        {"the next reads on to the end", oem3, oem3, nullptr, oem3, true},
+        {"a search above a candidate not read", first, oem3, nullptr, first, false},
+        {"a search below what was read", oem9, first, &oem3, oem9, false},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<OtherPackageFiles> files(new OtherPackageFiles());
+        files->readThrough = c.readThrough;
+        NoteSearchRead(files.get(), c.after, c.stoppedAt);
+        EXPECT_EQ(c.through.number, files->readThrough.number) << c.name;
+        EXPECT_EQ(c.all, files->readAll) << c.name;
+        EXPECT_EQ(!c.all, OtherPackageMayList(files.get(), "x.sys")) << c.name;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,17 @@ struct MarkerCase {
     std::string bytes;
     bool found;
     const char* nextPiece;  // first piece after the marker's, "" for end of file
+    PieceList listed = {};    // names another package lists, as the package's INF cuts them
+    PieceList unlisted = {};
 };
+
+static std::string Utf16WithMark(const std::string& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char c : text)
+        bytes += {c, '\0'};
+    return bytes;
+}
 
 TEST(Pieces, MarkerSearch)
 {
@@ -133,11 +144,33 @@ TEST(Pieces, MarkerSearch)
          "n\n"},
         {"across the second block edge", Filler(2 * INF_READ_BLOCK - 1) + MARKER + "\r\nn\r\n",
          true, "n\n"},
+        {"names other packages list", "[Version]\r\n[SourceDisksFiles.amd64]\r\n"
+         "libusb0.sys = 1,\\bin\\amd64,\r\n \"Wdf Co.dll\" =1\r\n;x.sys=1\r\ny.sys ; =1\r\n"
+         "caf\xE9.sys=1\rno.sys=1\ndot.sys. =1\n[ sourcedisksfiles ]\r\nz.sys=2\r\n[Strings]\r\ns.sys=1\r\n"
+         "[SourceDisksFilesX]\r\nx2.sys=1\r\n", false, "",
+         {"libusb0.sys", "LIBUSB0.SYS", "Wdf Co.dll", "caf\xC3\xA9.sys", "dot.sys", "z.sys"},
+         {"x.sys", "y.sys", "s.sys", "x2.sys", "Wdf", "caf.sys", "libusb0", "no.sys"}},
+        {"names in UTF-16LE", Utf16WithMark("[SourceDisksFiles]\r\nlibusb0.dll=1\r\n"), false, "",
+         {"libusb0.dll"}, {"SourceDisksFiles"}},
+        {"names after a UTF-8 mark", "\xEF\xBB\xBF[SourceDisksFiles]\r\nu8.sys=1\r\n", false, "",
+         {"u8.sys"}},
+        {"a name across the block edge", Filler(INF_READ_BLOCK - 30) + "[SourceDisksFiles]\r\n" +
+         std::string(20, 'e') + ".sys=1\r\n", false, "", {std::string(20, 'e') + ".sys"}},
+        {"the package's own names", MARKER + "\r\n[SourceDisksFiles]\r\nown.sys=1\r\n", true,
+         "[SourceDisksFiles]\n", {}, {"own.sys"}},
+        {"marker in no piece: every piece read", pad + MARKER + "\r\n[SourceDisksFiles]\r\n"
+         "late.sys=1\r\n", false, "", {"late.sys"}},
     };
     for (const MarkerCase& c : cases) {
         PieceReader reader;
-        bool found = OpenMarkedInf(TempInf(c.bytes).c_str(), &reader);
+        std::unique_ptr<OtherPackageFiles> others(new OtherPackageFiles());
+        bool found = OpenMarkedInf(TempInf(c.bytes).c_str(), &reader, others.get());
         EXPECT_EQ(c.found, found) << c.name;
+        others->readAll = true;
+        for (const std::string& name : c.listed)
+            EXPECT_TRUE(OtherPackageMayList(others.get(), name.c_str())) << c.name << ": " << name;
+        for (const std::string& name : c.unlisted)
+            EXPECT_FALSE(OtherPackageMayList(others.get(), name.c_str())) << c.name << ": " << name;
         if (!found)
             continue;
         char piece[PIECE_SIZE] = "";

@@ -283,6 +283,40 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
            {"OEM1.inf"}});
 }
 
+// Driver packages share redistributables (libusb-win32, the KMDF
+// co-installer): a name another package lists in any [SourceDisksFiles...]
+// section, in any encoding, stays in both folders; one only versions of the
+// package list goes.
+TEST_F(DriverFiles, FilesAnotherPackageListsStay)
+{
+    const std::string version = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
+    std::string depthCamera = "\xFF\xFE";
+    for (char c : version + "[SourceDisksFiles]\r\nlibusb0.dll=1,,\r\n")
+        depthCamera += {c, '\0'};
+    const std::map<std::string, std::string> others = {
+        {"OEM2.inf", version + "[SourceDisksFiles.amd64]\r\nlibusb0.sys = 1,\\bin\\amd64,\r\n"},
+        {"OEM9.inf", depthCamera},
+        {"OEM12.inf", version + "[SourceDisksFiles.x86]\r\n\"WdfCoInstaller01009.dll\" = 1\r\n"}};
+    const Calls files = {"drivers\\libusb0.sys", "drivers\\libusb0.dll", "syswow64\\libusb0.dll",
+                         "drivers\\WdfCoInstaller01009.dll", "syswow64\\WdfCoInstaller01009.dll", "drivers\\camlynx.sys"};
+    const std::string package = MarkedInf("libusb0.sys=1\r\nlibusb0.dll=1\r\nWdfCoInstaller01009.dll=1\r\ncamlynx.sys=1\r\n");
+    std::map<std::string, std::string> all = others;
+    all["OEM7.inf"] = package;
+    const PackageCase cases[] = {
+        {"ANSI, platform-decorated", {{"OEM7.inf", package}, *others.find("OEM2.inf")}, files, {"OEM7.inf"},
+         {files.begin() + 1, files.end()}, {"OEM7.inf"}},
+        {"UTF-16LE", {{"OEM7.inf", package}, *others.find("OEM9.inf")}, files, {"OEM7.inf"},
+         {files[0], files[3], files[4], files[5]}, {"OEM7.inf"}},
+        {"quoted", {{"OEM7.inf", package}, *others.find("OEM12.inf")}, files, {"OEM7.inf"},
+         {files[0], files[1], files[2], files[5]}, {"OEM7.inf"}},
+        {"all three", all, files, {"OEM7.inf"}, {files[5]}, {"OEM7.inf"}},
+        {"another version", {{"OEM7.inf", package}, {"OEM9.inf", MarkedInf("libusb0.dll=1\r\n")}}, files,
+         {"OEM7.inf", "OEM9.inf"}, {files.begin(), files.end()}, {"OEM7.inf", "OEM9.inf"}},
+    };
+    for (const PackageCase& c : cases)
+        Check(c);
+}
+
 // Loaded, running or open without delete sharing, as from a video program or
 // a companion the run could not close: each goes at the restart, and the
 // names a DLL or a program frees stay free for a reinstall until then.
