@@ -72,6 +72,7 @@ struct PackageCase {
     std::set<std::string> held = {};
     bool storeRefuses = false;            // as for a package a device still uses
     bool sessionManagerReadOnly = false;  // as for an administrator without elevation
+    bool storeUnpublished = false;        // as for an INF Windows never published
 };
 
 class PackageMachine : public CleanMachine {
@@ -97,8 +98,8 @@ protected:
             if (*device.fault != '\0')
                 faults.push_back(device.fault + (" " + instanceIds.back()));
         }
-        if (c.storeRefuses)
-            faults.push_back("refuse");
+        if (c.storeRefuses || c.storeUnpublished)
+            faults.push_back(c.storeRefuses ? "refuse" : "unpublished");
         std::vector<HANDLE> files;
         HMODULE dll = nullptr;
         HANDLE program = nullptr;
@@ -134,7 +135,7 @@ protected:
             EXPECT_TRUE(removals.insert(call).second) << "removed twice: " << call;
         Calls expectedCalls;
         for (const std::string& inf : c.storeCalls)
-            expectedCalls.push_back(inf + " 0x0|" + (c.storeRefuses ? "refused" : "done"));
+            expectedCalls.push_back(inf + " 0x0|" + (c.storeRefuses ? "refused" : c.storeUnpublished ? "failed" : "done"));
         EXPECT_EQ(expectedCalls, UninstallerCalls("SetupUninstallOEMInfA"));
         for (size_t i = 0; i < c.devices.size(); i++)
             EXPECT_EQ(!c.devices[i].removed, DeviceExists(instanceIds[i]))
@@ -352,6 +353,16 @@ TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
     EXPECT_EQ(Calls{"OEM7.inf 0x0|done"}, UninstallerCalls("SetupUninstallOEMInfA"));
     EXPECT_FALSE(FileExists(InfPath("OEM7.inf")));
     EXPECT_FALSE(FileExists(InfPath("OEM7.inf", true)));
+}
+
+// SetupAPI fails for another reason, as for an INF Windows never published:
+// the INF and PNF go all the same.
+TEST_F(DriverFiles, AnInfTheStoreDoesNotKnowGoesAllTheSame)
+{
+    PackageCase c = {"not published", {{"OEM7.inf", PACKAGE_INF}}, {"drivers\\camlynx.sys"}, {"OEM7.inf"},
+                     {"drivers\\camlynx.sys"}, {"OEM7.inf"}};
+    c.storeUnpublished = true;
+    Check(c);
 }
 
 using Devices = PackageMachine;

@@ -2,6 +2,8 @@
 // Wine's (setupapi_shim.def) but three, which record each call with its
 // process and fail as the faults file asks, where Windows would and Wine not:
 //   refuse           SetupUninstallOEMInfA, flags 0: ERROR_INF_IN_USE_BY_DEVICES
+//   unpublished      SetupUninstallOEMInfA: ERROR_FILE_NOT_FOUND, as for an INF
+//                    Windows never published
 //   absent ID        a DIGCF_PRESENT set leaves out that device instance
 //   remove-fails ID  DIF_REMOVE fails for it with ERROR_ACCESS_DENIED
 #include <windows.h>
@@ -60,9 +62,10 @@ extern "C" BOOL WINAPI ShimSetupUninstallOEMInfA(PCSTR infName, DWORD flags, PVO
     char arguments[MAX_PATH];
     snprintf(arguments, sizeof arguments, "%s 0x%lx", infName, flags);
     bool refused = flags == 0 && Fault("refuse");
-    BOOL done = !refused && REAL(SetupUninstallOEMInfA)(infName, flags, reserved);
-    if (refused)
-        SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
+    bool unpublished = Fault("unpublished");
+    BOOL done = !refused && !unpublished && REAL(SetupUninstallOEMInfA)(infName, flags, reserved);
+    if (refused || unpublished)
+        SetLastError(refused ? ERROR_INF_IN_USE_BY_DEVICES : ERROR_FILE_NOT_FOUND);
     Record("SetupUninstallOEMInfA", arguments, refused ? "refused" : done ? "done" : "failed");
     return done;
 }
