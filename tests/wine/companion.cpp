@@ -4,7 +4,8 @@
 // count the message came, and exits. Given
 // "hang" after the log, it never returns from WM_CLOSE instead; given
 // "other-class", its window is of the static-text class, like another
-// program's window that merely shares the title.
+// program's window that merely shares the title. A DLL named after the mode
+// stays loaded while it runs, as a video program holds a camera's filter.
 #include <windows.h>
 
 #include <cstdio>
@@ -52,6 +53,8 @@ int main(int argc, char** argv)
     const char* mode = argc > 2 ? argv[2] : "";
     hangsOnClose = strcmp(mode, "hang") == 0;
     const char* windowClass = strcmp(mode, "other-class") == 0 ? "STATIC" : "#32770";
+    if (argc > 3 && LoadLibraryExA(argv[3], nullptr, DONT_RESOLVE_DLL_REFERENCES) == nullptr)
+        return 1;
     HWND window = CreateWindowExA(0, windowClass, "SnapDeck", WS_OVERLAPPED, 0, 0, 200, 100,
                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (window == nullptr)
