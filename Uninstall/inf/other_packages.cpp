@@ -178,6 +178,18 @@ static Text EndSectionName(SourceFilesScan* scan, Text at, bool fileSection)
 // header is left at its first differing character.
 static Text TakeSectionName(SourceFilesScan* scan, Text at, Text end)
 {
+    // Its letters at once where they lie in this block: a letter with bit
+    // 0x20 set is its lowercase, and no other character is.
+    if (scan->sectionMatched == 0 && end - at > FILE_SECTION_LENGTH && !IsBlank(*at)) {
+        uint64_t read[2], sought[2];
+        memcpy(read, at, sizeof read);
+        memcpy(sought, FILE_SECTION, sizeof sought);
+        if (((read[0] | 0x2020202020202020ull) != sought[0]) ||
+            ((read[1] | 0x2020202020202020ull) != sought[1]))
+            return EndSectionName(scan, at, false);
+        scan->sectionMatched = FILE_SECTION_LENGTH;
+        at += FILE_SECTION_LENGTH;
+    }
     for (; at < end; at++) {
         unsigned char c = *at;
         int matched = scan->sectionMatched;
