@@ -19,6 +19,8 @@ const char* const CURRENT_VERSION = "SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 const char* const PROGRAM_FILES = "C:\\Program Files";
 const char* const PACKAGE_ID = "USB\\VID_1B3F&PID_2002&REV_0100";
 const char* const OTHER_ID = "USB\\VID_04F2&PID_B5A1&REV_0001";
+const char* const SESSION_MANAGER = "System\\CurrentControlSet\\Control\\Session Manager";
+const char* const PENDING = "PendingFileRenameOperations";
 
 const char* const PACKAGE_INF =
     "; KestrelCam USB camera\r\n"
@@ -92,7 +94,7 @@ static std::string FolderPath(const char* folder)
     return strcmp(folder, "drivers") == 0 ? DriversDir() : SysWow64Dir();
 }
 
-static bool DeviceWithFirstId(const char* id)
+bool DeviceWithFirstId(const char* id)
 {
     for (const std::string& first : DeviceFirstIds("image")) {
         if (first == id)

@@ -21,8 +21,14 @@ extern const char* const PROGRAM_FILES;    // ProgramFilesDir as Wine sets it, R
 extern const char* const PACKAGE_INF;    // the package's INF, CR LF lines
 extern const char* const PACKAGE_ID;     // first hardware ID of the package's camera
 extern const char* const OTHER_ID;       // another vendor's camera
+// HKLM: where Windows records the deletions due at the restart.
+extern const char* const SESSION_MANAGER;
+extern const char* const PENDING;        // PendingFileRenameOperations
 
 std::string LogDir();  // C:\kestreltest: where helper programs write
+
+// Whether an image-class device has this first hardware ID.
+bool DeviceWithFirstId(const char* id);
 
 using ItemLabels = std::vector<std::string>;
 extern const char* const COMPANION_WINDOW;  // label of the companion's window item

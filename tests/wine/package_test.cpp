@@ -34,8 +34,6 @@ static std::string Resolve(const std::string& place)
     return place;
 }
 
-static const char* const SESSION_MANAGER = "System\\CurrentControlSet\\Control\\Session Manager";
-static const char* const PENDING = "PendingFileRenameOperations";  // deleted at the restart
 
 // Every name in the folders the uninstaller deletes from.
 static std::set<std::string> FilesInDriverFolders()

@@ -73,12 +73,11 @@ static std::vector<DemoItem> DemoItems()
 {
     std::vector<DemoItem> items = {
         {"registry", "till restart", "PendingFileRenameOperations (restart pending)",
-         [] { return ValueExists(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                                 "PendingFileRenameOperations"); }},
+         [] { return ValueExists(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING); }},
         {"service", "removed", "service TarnCamSvc known to the SCM", [] { return AskScm("TarnCamSvc", 'o') == 0; }},
         {"service", "kept", "service TarnCamSvc2 known to the SCM", [] { return AskScm("TarnCamSvc2", 'o') == 0; }},
         {"devices", "removed", "image device " + std::string(COMPOSITE_ID) + " (composite)",
-         [] { auto ids = DeviceFirstIds("image"); return std::find(ids.begin(), ids.end(), COMPOSITE_ID) != ids.end(); }},
+         [] { return DeviceWithFirstId(COMPOSITE_ID); }},
         {"files", "removed", "inf\\OEM123.inf (second version)", [] { return FileExists(InfPath(SECOND_VERSION)); }},
         {"files", "removed", "inf\\OEM123.PNF", [] { return FileExists(InfPath(SECOND_VERSION, true)); }},
         {"files", "removed", "drivers\\camlynx2.sys (second version's)", [] { return FileExists(DriversDir() + "\\camlynx2.sys"); }},
