@@ -55,9 +55,16 @@ static uint64_t Mixed(uint64_t hash)
 
 static constexpr int HASHES_PER_NAME = 3;
 
-static uint32_t BitIndex(uint64_t hash, int which)
+// One of a name's bits: its word in the filter and its mask there.
+struct NameBit {
+    uint32_t word;
+    uint64_t mask;
+};
+
+static NameBit BitOf(uint64_t mixed, int which)
 {
-    return static_cast<uint32_t>(hash >> (20 * which)) & (LISTED_NAME_BITS - 1);
+    uint32_t index = static_cast<uint32_t>(mixed >> (20 * which)) & (LISTED_NAME_BITS - 1);
+    return {index / 64, uint64_t{1} << (index % 64)};
 }
 
 static void AddName(OtherPackageFiles* files, const FoldedName* name)
@@ -65,8 +72,10 @@ static void AddName(OtherPackageFiles* files, const FoldedName* name)
     if (!name->any)
         return;
     uint64_t hash = Mixed(name->kept);
-    for (int i = 0; i < HASHES_PER_NAME; i++)
-        files->bits[BitIndex(hash, i) / 64] |= uint64_t{1} << (BitIndex(hash, i) % 64);
+    for (int i = 0; i < HASHES_PER_NAME; i++) {
+        NameBit bit = BitOf(hash, i);
+        files->bits[bit.word] |= bit.mask;
+    }
 }
 
 bool OtherPackageMayList(const OtherPackageFiles* files, const char* name)
@@ -79,7 +88,8 @@ bool OtherPackageMayList(const OtherPackageFiles* files, const char* name)
         FoldInto(&folded, static_cast<unsigned char>(*c));
     uint64_t hash = Mixed(folded.kept);
     for (int i = 0; i < HASHES_PER_NAME; i++) {
-        if ((files->bits[BitIndex(hash, i) / 64] & (uint64_t{1} << (BitIndex(hash, i) % 64))) == 0)
+        NameBit bit = BitOf(hash, i);
+        if ((files->bits[bit.word] & bit.mask) == 0)
             return false;
     }
     return true;
