@@ -34,7 +34,6 @@ static std::string Resolve(const std::string& place)
     return place;
 }
 
-
 // Every name in the folders the uninstaller deletes from.
 static std::set<std::string> FilesInDriverFolders()
 {
