@@ -11,17 +11,6 @@
 #include "system_dlls.h"
 #include "text.h"
 
-static bool ApplicationRegistered()
-{
-    // Read access is enough to learn that the key exists; asking for full
-    // access would fail for a non-administrator and wrongly mean "absent".
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // Only administrators can create C:\Program Files where it is the Program
 // Files folder Windows records. Anywhere else it is a folder any user may
 // create at the root of C:, and its setup.exe would run with our rights.
@@ -52,19 +41,6 @@ static void LaunchSetupProgram()
     WinExec(commandLine, SW_SHOW);
 }
 
-void CloseCompanionWindow()
-{
-    HWND window = FindWindowA(DIALOG_CLASS, COMPANION_NAME);
-    if (window == nullptr)
-        return;
-    // A companion that hangs, or asks "Exit?" with nobody at the screen, must
-    // not hold the uninstall up: SendMessageA would wait for it for ever.
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, COMPANION_CLOSE_TIMEOUT_MS,
-                        nullptr);
-    // Give the companion time to exit and release the driver files it holds.
-    Sleep(COMPANION_CLOSE_PAUSE_MS);
-}
-
 int main()
 {
     RestrictDllSearch();
@@ -72,9 +48,6 @@ int main()
         LaunchSetupProgram();
         return 0;
     }
-    CleanRegistry();
-    CloseCompanionWindow();
-    RemoveMatchingDevices();  // ends with the first file pass
-    RemoveRemainingCopies();
+    CleanUp();
     return 0;
 }

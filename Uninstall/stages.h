@@ -1,5 +1,10 @@
-// The clean-up stages, in the order the entry runs them.
+// The clean-up stages, in the order CleanUp runs them.
 #pragma once
+
+// Whether the camera application's key exists: while it does, the clean-up
+// does not run.
+bool ApplicationRegistered();
+void CleanUp();
 
 void CleanRegistry();
 void CloseCompanionWindow();

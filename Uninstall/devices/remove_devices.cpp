@@ -2,6 +2,7 @@
 #include <setupapi.h>
 
 #include "hardware_id_table.h"
+#include "report.h"
 #include "stages.h"
 #include "system_dlls.h"
 
@@ -41,8 +42,13 @@ static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
 {
     if (!FirstIdMatches(devices, device) && !InstalledFromPackageInf(devices, device))
         return;
-    if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
-        static_cast<void>(GetLastError());  // the device stays; nothing is reported
+    // MAX_DEVICE_ID_LEN (cfgmgr32.h) bounds an instance ID.
+    char instanceId[200] = "";
+    SetupDiGetDeviceInstanceIdA(devices, device, instanceId, sizeof instanceId, nullptr);
+    if (SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
+        Report(Subject::Device, instanceId, Outcome::Removed);
+    else
+        Report(Subject::Device, instanceId, Outcome::Failed, GetLastError());  // the device stays
 }
 
 static HDEVINFO OpenClassDevices()

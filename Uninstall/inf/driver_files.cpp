@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "package_inf.h"
+#include "report.h"
 #include "stages.h"
 #include "system_dlls.h"
 #include "system_paths.h"
@@ -26,24 +27,32 @@ static bool ReserveAsideName(char (&aside)[MAX_PATH], const char* path)
 // but can be renamed within its folder: moved aside, it leaves its name free
 // for a reinstall before the restart, whose fresh file the restart would
 // otherwise delete. A file open without delete sharing cannot be moved
-// (ERROR_SHARING_VIOLATION): its own name is scheduled.
-static void DeleteAtRestart(const char* path)
+// (ERROR_SHARING_VIOLATION): its own name is scheduled. deleteError is why
+// the file could not be deleted now.
+static void DeleteAtRestart(const char* path, Subject subject, DWORD deleteError)
 {
     char aside[MAX_PATH];  // as GetTempFileNameA requires
     if (ReserveAsideName(aside, path)) {
         if (MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING)) {
             // Not elevated, the Session Manager key is read-only: nothing
             // would ever delete the file under the new name.
-            if (!MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-                MoveFileExA(aside, path, 0);
+            if (MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+                Report(subject, path, Outcome::MovedAside, 0, aside);
+                return;
+            }
+            MoveFileExA(aside, path, 0);
+            Report(subject, path, Outcome::Failed, deleteError);
             return;
         }
         DeleteFileA(aside);
     }
-    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        Report(subject, path, Outcome::Scheduled);
+    else
+        Report(subject, path, Outcome::Failed, deleteError);
 }
 
-bool ForceDeleteFile(const char* path)
+static bool ForceDeleteFile(const char* path, Subject subject = Subject::File)
 {
     // Only a file whose attributes could be read is changed or scheduled: not
     // an absent one, nor a name Windows refuses (ERROR_INVALID_NAME), nor a
@@ -53,10 +62,15 @@ bool ForceDeleteFile(const char* path)
                   (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     if (isFile)
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (DeleteFileA(path))
+    if (DeleteFileA(path)) {
+        Report(subject, path, Outcome::Removed);
         return true;
+    }
+    DWORD error = GetLastError();
     if (isFile)
-        DeleteAtRestart(path);
+        DeleteAtRestart(path, subject, error);
+    else
+        Report(subject, path, Outcome::Absent, error);  // no such file: absent, a folder, a bad name
     return false;
 }
 
@@ -71,8 +85,13 @@ static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPS
 static void DeleteListedFile(const char* entry)
 {
     char name[PIECE_SIZE];
-    if (!SafeListedName(entry, name) || OtherPackageMayList(&otherPackageFiles, name))
+    if (!SafeListedName(entry, name))
         return;
+    if (OtherPackageMayList(&otherPackageFiles, name)) {
+        Report(Subject::File, name,
+               otherPackageFiles.readAll ? Outcome::ListedElsewhere : Outcome::NamesIncomplete);
+        return;
+    }
     DeleteFromFolder(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
     LowercaseAscii(name, sizeof name);
     if (GoesToSysWow64(name))
@@ -100,14 +119,23 @@ static bool RemoveCopyAfter(OemInf* copy)
     *copy = match.inf;
     ForEachFileEntry(&match.reader, DeleteListedFile);
     (void)fclose(match.reader.file);  // read only: nothing to lose
+    // A listed file kept because an OEM INF could not be read for the names
+    // it lists can be found again only through this INF: it stays, with the
+    // store's copy, for a run once every OEM INF can be read.
+    if (!otherPackageFiles.readAll) {
+        Report(Subject::Version, match.path, Outcome::NamesIncomplete);
+        return true;
+    }
     // Deleting the INF of a package still in the store would leave the store
     // with no published INF for it. Kept, a later run finds it once the
     // device is gone, and SetupAPI then takes the package out whole.
-    if (DriverStoreRefuses(match.path))
+    if (DriverStoreRefuses(match.path)) {
+        Report(Subject::Version, match.path, Outcome::StoreRefused);
         return true;
+    }
     // Deleted directly as well: when SetupAPI fails for any other reason,
     // the files are still there.
-    ForceDeleteFile(match.path);
+    ForceDeleteFile(match.path, Subject::Version);
     char pnfPath[PATH_SIZE];
     if (FormPnfPath(pnfPath, match.path))
         ForceDeleteFile(pnfPath);

@@ -122,8 +122,12 @@ bool FindMarker(FILE* file, PieceReader* reader, OtherPackageFiles* others)
 bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others)
 {
     FILE* file = fopen(path, "rb");
-    if (file == nullptr)
+    if (file == nullptr) {
+        // Held without read sharing, or denied: its names stay unknown.
+        if (others != nullptr)
+            NoteUnreadable(others);
         return false;
+    }
     if (FindMarker(file, reader, others))
         return true;
     (void)fclose(file);  // closing a read stream loses nothing

@@ -3,6 +3,7 @@
 
 #include "hardware_id_table.h"
 #include "package_inf.h"
+#include "report.h"
 #include "system_dlls.h"
 
 HardwareIdTable hardwareIds;
@@ -36,6 +37,7 @@ void LoadHardwareIds()
     InfMatch match;
     for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
         (void)fclose(match.reader.file);  // only the path is needed
+        Report(Subject::Version, match.path, Outcome::Found);
         KeepPackageInfName(&hardwareIds, match.inf.name);
         if (setupApi)
             ReadModelIds(match.path);

@@ -100,9 +100,14 @@ void NoteSearchRead(OtherPackageFiles* files, const OemInf& after, const OemInf*
     if (Precedes(files->readThrough, after))
         return;  // a candidate below `after` may not have been read
     if (stoppedAt == nullptr)
-        files->readAll = true;
+        files->readAll = !files->unreadable;
     else if (Precedes(files->readThrough, *stoppedAt))
         files->readThrough = *stoppedAt;
+}
+
+void NoteUnreadable(OtherPackageFiles* files)
+{
+    files->unreadable = true;
 }
 
 void StartSourceFilesScan(SourceFilesScan* scan, OtherPackageFiles* files)

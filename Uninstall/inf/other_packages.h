@@ -23,6 +23,7 @@ struct OtherPackageFiles {
     // readAll once every candidate has.
     OemInf readThrough;
     bool readAll;
+    bool unreadable;  // a candidate could not be opened: readAll never comes
 };
 
 // The one set of the process, filled by the searches until readAll.
@@ -37,6 +38,9 @@ bool OtherPackageMayList(const OtherPackageFiles* files, const char* name);
 // A search that started after `after` and read every candidate above it up
 // to stoppedAt, or to the last one when stoppedAt is null.
 void NoteSearchRead(OtherPackageFiles* files, const OemInf& after, const OemInf* stoppedAt);
+
+// A candidate the search could not open for its names.
+void NoteUnreadable(OtherPackageFiles* files);
 
 // A name as it is read: its hash, and that hash up to the last character
 // a comparison keeps.

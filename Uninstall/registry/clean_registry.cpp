@@ -2,6 +2,7 @@
 #include <shlwapi.h>
 
 #include "package_identity.h"
+#include "report.h"
 #include "stages.h"
 #include "system_dlls.h"
 
@@ -35,14 +36,27 @@ static const RegistryRemoval REGISTRY_REMOVALS[] = {
 static void DeleteServiceRecord()
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr)
+    if (manager == nullptr) {
+        Report(Subject::Service, SERVICE_NAME, Outcome::Failed, GetLastError());
         return;
-    SC_HANDLE service = OpenServiceA(manager, SERVICE_NAME, DELETE);
-    if (service != nullptr) {
-        DeleteService(service);
-        CloseServiceHandle(service);
     }
+    SC_HANDLE service = OpenServiceA(manager, SERVICE_NAME, DELETE);
+    bool deleted = service != nullptr && DeleteService(service);
+    DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
+    if (service != nullptr)
+        CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    Report(Subject::Service, SERVICE_NAME,
+           deleted ? Outcome::Removed
+           : error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome::Absent : Outcome::Failed, error);
+}
+
+static void ReportRemoval(const RegistryRemoval& removal, LSTATUS status)
+{
+    Report(Subject::Registry, removal.item,
+           status == ERROR_SUCCESS ? Outcome::Removed
+           : status == ERROR_FILE_NOT_FOUND ? Outcome::Absent : Outcome::Failed,
+           static_cast<unsigned long>(status), removal.parentKey);
 }
 
 void CleanRegistry()
@@ -50,10 +64,12 @@ void CleanRegistry()
     DeleteServiceRecord();  // its key goes below, for what the SCM left or never knew
     for (const RegistryRemoval& removal : REGISTRY_REMOVALS) {
         HKEY parent = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, removal.parentKey, 0, KEY_ALL_ACCESS, &parent)
-            != ERROR_SUCCESS)
-            continue;
-        removal.remove(parent, removal.item);
-        RegCloseKey(parent);
+        LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, removal.parentKey, 0, KEY_ALL_ACCESS,
+                                       &parent);
+        if (status == ERROR_SUCCESS) {
+            status = removal.remove(parent, removal.item);
+            RegCloseKey(parent);
+        }
+        ReportRemoval(removal, status);
     }
 }

@@ -347,11 +347,19 @@ RunResult RunUninstaller(const std::string& arguments, const std::vector<std::st
     return result;
 }
 
+bool DeployUnderTest()
+{
+    const char* exe = getenv("UNINSTALL_EXE");
+    return exe != nullptr && strstr(exe, "uninstall-deploy.exe") != nullptr;
+}
+
 std::vector<std::string> UninstallerCalls(const char* function)
 {
     std::vector<std::string> calls;
     std::istringstream log(ReadBytes(FAULT_LAYER_CALLS));
-    const std::string prefix = std::string("uninstall.exe|") + function + "|";
+    const char* exe = getenv("UNINSTALL_EXE");
+    const std::string path = exe != nullptr ? exe : "uninstall.exe";
+    const std::string prefix = path.substr(path.rfind('/') + 1) + "|" + function + "|";
     for (std::string line; std::getline(log, line);) {
         if (line.compare(0, prefix.size(), prefix) == 0)
             calls.push_back(line.substr(prefix.size()));

@@ -68,6 +68,9 @@ struct RunResult {
 HANDLE StartProgram(const std::string& exe, const std::string& arguments);
 // Starts exe as StartProgram does and waits for it, at most a minute.
 RunResult RunProgram(const std::string& exe, const std::string& arguments = "");
+// Whether UNINSTALL_EXE is uninstall-deploy.exe, whose exit codes tell the
+// run's outcome and which writes a log.
+bool DeployUnderTest();
 // Runs the uninstaller named by the UNINSTALL_EXE environment variable (a
 // Unix path) with the given argument text and waits for it. The fault layer
 // sees the faults (lines of its faults file) during this run alone.

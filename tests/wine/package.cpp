@@ -72,6 +72,7 @@ static const char* const OTHER_INF =
 const char* const COMPANION_WINDOW = "companion window SnapDeck";
 
 std::string LogDir() { return "C:\\kestreltest"; }
+std::string DeployLog() { return WindowsDir() + "\\Logs\\Software\\KestrelCam-uninstall.log"; }
 
 struct PlantedFile {
     const char* folder;  // "drivers", "syswow64"
@@ -101,6 +102,14 @@ bool DeviceWithFirstId(const char* id)
             return true;
     }
     return false;
+}
+
+std::vector<bool> ItemStates()
+{
+    std::vector<bool> states;
+    for (const MachineItem& item : MachineItems())
+        states.push_back(item.present());
+    return states;
 }
 
 std::vector<MachineItem> MachineItems()
@@ -195,6 +204,7 @@ void ResetMachine()
     DeleteAnyFile(LogDir() + "\\companion.txt");
     DeleteAnyFile(LogDir() + "\\launches.txt");
     DeleteAnyFile(FAULT_LAYER_CALLS);
+    DeleteAnyFile(DeployLog());
     RemoveTestDevices();
 }
 

@@ -26,6 +26,7 @@ extern const char* const SESSION_MANAGER;
 extern const char* const PENDING;        // PendingFileRenameOperations
 
 std::string LogDir();  // C:\kestreltest: where helper programs write
+std::string DeployLog();  // where uninstall-deploy.exe logs
 
 // Whether an image-class device has this first hardware ID.
 bool DeviceWithFirstId(const char* id);
@@ -41,6 +42,8 @@ struct MachineItem {
 
 // Every package item and decoy that InstallPackage plants, in a fixed order.
 std::vector<MachineItem> MachineItems();
+// Whether each of them is present, in the same order.
+std::vector<bool> ItemStates();
 // The package installed as OEM7.inf with its files, registry entries and
 // devices, plus the decoys. The application key is not set. Returns the
 // labels of the items that are not on the machine afterwards: empty when

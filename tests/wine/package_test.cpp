@@ -5,6 +5,7 @@
 // those whose first hardware ID contains a model ID of any version, and those
 // whose driver key names a version. Nothing else does.
 #include <map>
+#include <sstream>
 #include <set>
 
 #include "clean_machine.h"
@@ -19,6 +20,20 @@ static std::string MarkedInf(const std::string& fileList, const std::string& mod
 }
 
 using Calls = std::vector<std::string>;
+
+// Whether a line of the log holds pattern, where '*' stands for any text.
+static bool LogHolds(const std::string& log, const std::string& pattern)
+{
+    const size_t star = pattern.find('*');
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(pattern.substr(0, star));
+        if (at != std::string::npos &&
+            (star == std::string::npos || line.find(pattern.substr(star + 1), at + star) != std::string::npos))
+            return true;
+    }
+    return false;
+}
 
 // "drivers\x", "syswow64\x", "system32\x", "windows\x" or a full path.
 static std::string Resolve(const std::string& place)
@@ -70,6 +85,9 @@ struct PackageCase {
     bool storeRefuses = false;            // as for a package a device still uses
     bool sessionManagerReadOnly = false;  // as for an administrator without elevation
     bool storeUnpublished = false;        // as for an INF Windows never published
+    DWORD deployCode = 0;                 // uninstall-deploy.exe's exit code
+    std::vector<std::string> logged = {};  // lines its log holds
+    std::string unreadableInf = "";       // held without read sharing through the run
 };
 
 class PackageMachine : public CleanMachine {
@@ -111,11 +129,17 @@ protected:
                                             OPEN_EXISTING, 0, nullptr));
             EXPECT_FALSE(DeleteFileA(path.c_str())) << path << " is not held";
         }
+        if (!c.unreadableInf.empty())
+            files.push_back(CreateFileA(InfPath(c.unreadableInf).c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
         const std::set<std::string> namesBefore = FilesInDriverFolders();
         ASSERT_TRUE(!c.sessionManagerReadOnly || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, SESSION_MANAGER));
 
-        EXPECT_EQ(0u, RunUninstaller("", faults).exitCode);
+        EXPECT_EQ(DeployUnderTest() ? c.deployCode : 0u, RunUninstaller("", faults).exitCode);
 
+        const std::string log = ReadBytes(DeployLog());
+        for (const std::string& line : c.logged)
+            EXPECT_TRUE(!DeployUnderTest() || LogHolds(log, line)) << line << "\n" << log;
         for (HANDLE file : files)
             CloseHandle(file);
         FreeLibrary(dll);
@@ -178,7 +202,9 @@ TEST_F(DriverFiles, PackageInfListsWhatGoesFromDriversAndSysWow64)
            {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "drivers\\camlynx.ax",
             "drivers\\camlynxui.exe", "syswow64\\camlynx.dll", "syswow64\\camlynx.ax",
             "syswow64\\camlynxui.exe"},
-           {"OEM7.inf"}});
+           {"OEM7.inf"}, {}, {}, false, false, false, 0,
+           {"version C:\\windows\\inf\\OEM7.inf: found", "drivers\\camlynx.sys: removed",
+            "file C:\\windows\\inf\\OEM7.PNF: removed", "exit code 0: nothing of the package is left"}});
 }
 
 TEST_F(DriverFiles, MarkerMustStandWholeInOnePiece)
@@ -232,7 +258,8 @@ TEST_F(DriverFiles, CandidatesAreOemNumbersInAscendingOrder)
          {"drivers\\two.sys", "drivers\\five.sys", "drivers\\twelve.sys"},
          {"OEM2.inf", "OEM2.inf", "OEM5.inf", "OEM12.inf"},
          {},
-         {"windows\\inf\\OEM2.inf", "windows\\inf\\OEM2.PNF"}},
+         {"windows\\inf\\OEM2.inf", "windows\\inf\\OEM2.PNF"}, false, false, false, 3010,
+         {"version C:\\windows\\inf\\OEM2.inf: in use: deleted at the restart"}},
         {"marked, under names Windows does not write", oddNames, {"drivers\\odd.sys"}, {}, {}, {}},
         {"no marked INF", {{"OEM3.inf", other}}, {"drivers\\o.sys"}, {}, {}, {}},
     };
@@ -302,7 +329,8 @@ TEST_F(DriverFiles, FilesAnotherPackageListsStay)
     all["OEM7.inf"] = package;
     const PackageCase cases[] = {
         {"ANSI, platform-decorated", {{"OEM7.inf", package}, *others.find("OEM2.inf")}, files, {"OEM7.inf"},
-         {files.begin() + 1, files.end()}, {"OEM7.inf"}},
+         {files.begin() + 1, files.end()}, {"OEM7.inf"}, {}, {}, false, false, false, 0,
+         {"file libusb0.sys: kept: another driver package lists it"}},
         {"UTF-16LE", {{"OEM7.inf", package}, *others.find("OEM9.inf")}, files, {"OEM7.inf"},
          {files[0], files[3], files[4], files[5]}, {"OEM7.inf"}},
         {"quoted", {{"OEM7.inf", package}, *others.find("OEM12.inf")}, files, {"OEM7.inf"},
@@ -323,9 +351,13 @@ TEST_F(DriverFiles, FilesInUseGoAtTheNextRestart)
     const Calls files = {"drivers\\camlynx.sys", "drivers\\CamLynx.DLL", "syswow64\\camlynxui.exe", "drivers\\camlynx.ax"};
     const std::set<std::string> held(files.begin(), files.begin() + 3);
     const PackageCase cases[] = {
-        {"elevated", {{"OEM7.inf", PACKAGE_INF}}, files, {"OEM7.inf"}, {files[1], files[2], files[3]}, {"OEM7.inf"}, {}, held},
+        {"elevated", {{"OEM7.inf", PACKAGE_INF}}, files, {"OEM7.inf"}, {files[1], files[2], files[3]}, {"OEM7.inf"}, {},
+         held, false, false, false, 3010,
+         {"drivers\\camlynx.sys: in use: deleted at the restart",
+          "drivers\\CamLynx.DLL: in use: moved aside to C:\\windows\\system32\\drivers\\del"}},
         {"Session Manager read-only", {{"OEM7.inf", PACKAGE_INF}}, files, {"OEM7.inf"}, {files[3]}, {"OEM7.inf"}, {},
-         held, false, true},
+         held, false, true, false, 2,
+         {"drivers\\camlynx.sys: failed, Windows error 32", "drivers\\CamLynx.DLL: failed, Windows error 5"}},
     };
     for (const PackageCase& c : cases)
         Check(c);
@@ -343,7 +375,10 @@ TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
            {"OEM7.inf", "OEM7.inf"},
            {},
            {},
-           true});
+           true, false, false, 2,
+           {"drivers\\CamLynx.DLL: not there",
+            "version C:\\windows\\inf\\OEM7.inf: kept: the driver store refused it",
+            "version C:\\windows\\inf\\OEM7.inf: still there"}});
 
     EXPECT_EQ(0u, RunUninstaller().exitCode);
 
@@ -412,7 +447,8 @@ TEST_F(Devices, ACameraWhoseRemovalFailsStaysAndSoDoesThePackageInf)
                {"image", {"USB\\VID_1B3F&PID_2002&REV_0200"}, true},
            },
            {},
-           true});
+           true, false, false, 2,
+           {"device ROOT\\*: failed, Windows error 5"}});
 }
 
 TEST_F(Devices, ModelsEdgeLinesRemoveNoUnrelatedDevice)

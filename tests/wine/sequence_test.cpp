@@ -19,14 +19,6 @@ static std::vector<std::string> LaunchedPrograms()
     return programs;
 }
 
-static std::vector<bool> ItemStates()
-{
-    std::vector<bool> states;
-    for (const MachineItem& item : MachineItems())
-        states.push_back(item.present());
-    return states;
-}
-
 class Sequence : public CleanMachine {
 protected:
     void TearDown() override

@@ -1,0 +1,39 @@
+// The clean-up path, stage by stage, for both programs.
+#include <windows.h>
+
+#include "package_identity.h"
+#include "report.h"
+#include "stages.h"
+
+bool ApplicationRegistered()
+{
+    // Read access is enough to learn that the key exists; asking for full
+    // access would fail for a non-administrator and wrongly mean "absent".
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void CloseCompanionWindow()
+{
+    HWND window = FindWindowA(DIALOG_CLASS, COMPANION_NAME);
+    if (window == nullptr)
+        return;
+    // A companion that hangs, or asks "Exit?" with nobody at the screen, must
+    // not hold the uninstall up: SendMessageA would wait for it for ever.
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, COMPANION_CLOSE_TIMEOUT_MS,
+                        nullptr);
+    Report(Subject::Window, COMPANION_NAME, Outcome::Closed);
+    // Give the companion time to exit and release the driver files it holds.
+    Sleep(COMPANION_CLOSE_PAUSE_MS);
+}
+
+void CleanUp()
+{
+    CleanRegistry();
+    CloseCompanionWindow();
+    RemoveMatchingDevices();  // ends with the first file pass
+    RemoveRemainingCopies();
+}
