@@ -79,12 +79,13 @@ static const char* OutcomeText(Outcome outcome)
 void FormatReport(char (&line)[LOG_LINE_SIZE], Subject subject, const char* name,
                   Outcome outcome, unsigned long error, const char* detail)
 {
-    char what[LOG_LINE_SIZE / 2];
+    // Room for the subject's word and the separators besides.
+    char what[LOG_LINE_SIZE / 2 - 12];
     if (subject == Subject::Registry)
         (void)snprintf(what, sizeof what, "HKLM\\%s\\%s", detail != nullptr ? detail : "", name);
     else
         (void)snprintf(what, sizeof what, "%s", name);
-    char result[LOG_LINE_SIZE / 2];
+    char result[LOG_LINE_SIZE / 2 - 12];
     if (outcome == Outcome::MovedAside)
         (void)snprintf(result, sizeof result, "in use: moved aside to %s, deleted at the restart",
                  detail != nullptr ? detail : "");

@@ -169,15 +169,19 @@ TEST(FileNames, CandidatesAreTriedInAscendingNumbersEachOnce)
 TEST(FileNames, OtherPackagesNamesCountOnceEveryCandidateWasRead)
 {
     const OemInf first = BEFORE_FIRST_OEM_INF, oem3 = {3, "oem3.inf"}, oem9 = {9, "oem9.inf"};
-    struct { const char* name; OemInf readThrough, after; const OemInf* stoppedAt; OemInf through; bool all; } cases[] = {
+    struct { const char* name; OemInf readThrough, after; const OemInf* stoppedAt; OemInf through; bool all;
+             bool unreadable = false; } cases[] = {
         {"first search stops at a copy", first, first, &oem3, oem3, false},
         {"the next reads on to the end", oem3, oem3, nullptr, oem3, true},
         {"a search above a candidate not read", first, oem3, nullptr, first, false},
         {"a search below what was read", oem9, first, &oem3, oem9, false},
+        {"to the end, past one that could not be opened", first, first, nullptr, first, false, true},
     };
     for (const auto& c : cases) {
         std::unique_ptr<OtherPackageFiles> files(new OtherPackageFiles());
         files->readThrough = c.readThrough;
+        if (c.unreadable)
+            NoteUnreadable(files.get());
         NoteSearchRead(files.get(), c.after, c.stoppedAt);
         EXPECT_EQ(c.through.number, files->readThrough.number) << c.name;
         EXPECT_EQ(c.all, files->readAll) << c.name;

@@ -185,6 +185,9 @@ TEST(Pieces, MissingFileIsNoMatch)
     PieceReader reader;
     std::string absent = testing::TempDir() + "absent_" + std::to_string(getpid()) + ".inf";
     EXPECT_FALSE(OpenMarkedInf(absent.c_str(), &reader));
+    std::unique_ptr<OtherPackageFiles> others(new OtherPackageFiles());
+    EXPECT_FALSE(OpenMarkedInf(absent.c_str(), &reader, others.get()));
+    EXPECT_TRUE(others->unreadable) << "its names are unknown";
 }
 
 static bool RawSearchFinds(const std::string& bytes)

@@ -387,6 +387,26 @@ TEST_F(DriverFiles, ARefusedPackageKeepsItsInfForALaterRun)
     EXPECT_FALSE(FileExists(InfPath("OEM7.inf", true)));
 }
 
+// Another OEM INF held without read sharing, as by a scanner: the names it
+// lists are unknown, so the listed files stay, and so do the INF and PNF
+// that list them, for the run once it can be read.
+TEST_F(DriverFiles, AnUnreadableInfKeepsTheListedFilesAndTheirInfForALaterRun)
+{
+    const Calls files = {"drivers\\camlynx.sys", "syswow64\\camlynx.dll"};
+    PackageCase c = {"OEM3.inf held", {{"OEM7.inf", PACKAGE_INF}, {"OEM3.inf", "[Version]\r\n"}}, files, {}, {}, {}};
+    c.unreadableInf = "OEM3.inf";
+    c.deployCode = 2;
+    c.logged = {"file camlynx.sys: kept: an OEM INF could not be read",
+                "version C:\\windows\\inf\\OEM7.inf: kept: an OEM INF could not be read"};
+    Check(c);
+
+    EXPECT_EQ(0u, RunUninstaller().exitCode);
+
+    EXPECT_EQ(Calls{"OEM7.inf 0x0|done"}, UninstallerCalls("SetupUninstallOEMInfA"));
+    for (const std::string& gone : {InfPath("OEM7.inf"), InfPath("OEM7.inf", true), Resolve(files[0]), Resolve(files[1])})
+        EXPECT_FALSE(FileExists(gone)) << gone;
+}
+
 // SetupAPI fails for another reason, as for an INF Windows never published:
 // the INF and PNF go all the same.
 TEST_F(DriverFiles, AnInfTheStoreDoesNotKnowGoesAllTheSame)
