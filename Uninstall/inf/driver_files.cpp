@@ -57,11 +57,10 @@ static bool ForceDeleteFile(const char* path, Subject subject = Subject::File)
     // Only a file whose attributes could be read is changed or scheduled: not
     // an absent one, nor a name Windows refuses (ERROR_INVALID_NAME), nor a
     // folder, which the restart would delete if it were empty.
-    DWORD attributes = GetFileAttributesA(path);
-    bool isFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                  (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    uint32_t writable = 0;
+    bool isFile = AttributesForDeletion(GetFileAttributesA(path), &writable);
     if (isFile)
-        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA(path, writable);
     if (DeleteFileA(path)) {
         Report(subject, path, Outcome::Removed);
         return true;

@@ -132,3 +132,11 @@ const char* InfFileName(const char* infPath)
     const char* lastSeparator = strrchr(infPath, '\\');
     return lastSeparator != nullptr ? lastSeparator + 1 : infPath;
 }
+
+bool AttributesForDeletion(uint32_t attributes, uint32_t* forDeletion)
+{
+    if (attributes == ATTRIBUTES_UNKNOWN || (attributes & ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    *forDeletion = attributes & ~ATTRIBUTE_READONLY;
+    return true;
+}

@@ -55,6 +55,15 @@ bool IsSafeListedName(const char* name);
 bool SafeListedName(const char* entry, char (&name)[PIECE_SIZE]);
 bool GoesToSysWow64(const char* lowercasedName);
 
+// GetFileAttributesA's bits the deletion looks at, as winnt.h defines them.
+inline constexpr uint32_t ATTRIBUTE_READONLY = 0x1;
+inline constexpr uint32_t ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr uint32_t ATTRIBUTES_UNKNOWN = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+// The attributes to give a path before DeleteFileA: a file's, without
+// read-only. False for a folder, whose attributes are never changed (a
+// listed name may name one), and for a name without attributes.
+bool AttributesForDeletion(uint32_t attributes, uint32_t* forDeletion);
+
 bool FormPnfPath(char (&pnfPath)[PATH_SIZE], const char* infPath);
 // The file name part of a path: what follows its last backslash.
 const char* InfFileName(const char* infPath);

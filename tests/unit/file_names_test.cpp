@@ -189,6 +189,23 @@ TEST(FileNames, OtherPackagesNamesCountOnceEveryCandidateWasRead)
     }
 }
 
+// Wine neither reports nor changes a folder's read-only attribute: this is
+// where "never on a folder" is proven.
+TEST(FileNames, OnlyAFileLosesItsReadOnlyAttribute)
+{
+    struct { const char* name; uint32_t attributes; bool isFile; uint32_t forDeletion; } cases[] = {
+        {"read-only hidden file", 0x1 | 0x2 | 0x20, true, 0x2 | 0x20},
+        {"plain file", 0x80, true, 0x80},
+        {"read-only folder", 0x1 | 0x10, false, 0},
+        {"no such name", 0xFFFFFFFF, false, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t forDeletion = 0;
+        EXPECT_EQ(c.isFile, AttributesForDeletion(c.attributes, &forDeletion)) << c.name;
+        EXPECT_EQ(c.forDeletion, forDeletion) << c.name;
+    }
+}
+
 TEST(FileNames, PnfPathAndFileNameComeFromTheInfPath)
 {
     const std::string p251(PATH_SIZE - 5, 'p');

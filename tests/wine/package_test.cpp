@@ -169,6 +169,9 @@ protected:
         for (const std::string& planted : c.files) {
             const std::string file = planted.substr(planted[0] == '!');
             EXPECT_EQ(c.filesRemoved.count(file) == 0, FileExists(Resolve(file))) << file;
+            const DWORD kept = GetFileAttributesA(Resolve(file).c_str());
+            EXPECT_TRUE(kept == INVALID_FILE_ATTRIBUTES || (planted[0] == '!') == ((kept & FILE_ATTRIBUTE_READONLY) != 0))
+                << file << ": a file left keeps its read-only attribute";
         }
         // A reinstall before the restart writes fresh files at the names freed.
         for (const std::string& place : c.held)

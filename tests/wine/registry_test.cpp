@@ -26,6 +26,9 @@ static void ExpectDecoysKept()
 
 using Registry = CleanMachine;
 
+// Parents made read-only, as for an administrator without elevation.
+constexpr int ENTRY_PARENT = 1, RUN_PARENT = 2;
+
 TEST_F(Registry, EntriesGoAndLookAlikesStay)
 {
     struct {
@@ -33,12 +36,15 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         bool entryHasSubkey;
         bool packageInstalled;
         RegistryState after;
-        bool parentsReadOnly;  // of the uninstall entry and the Run value
+        int parentsReadOnly;
     } cases[] = {
-        {"all three present", false, true, {false, false, false}, false},
-        {"uninstall entry with a subkey of its own", true, true, {true, false, false}, false},
-        {"none present", false, false, {false, false, false}, false},
-        {"parents of the entry and the Run value read-only", false, true, {true, true, false}, true},
+        {"all three present", false, true, {false, false, false}, 0},
+        {"uninstall entry with a subkey of its own", true, true, {true, false, false}, 0},
+        {"none present", false, false, {false, false, false}, 0},
+        {"parents of the entry and the Run value read-only", false, true, {true, true, false},
+         ENTRY_PARENT | RUN_PARENT},
+        // Each entry on its own: the next still goes.
+        {"parent of the entry alone read-only", false, true, {true, false, false}, ENTRY_PARENT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -53,15 +59,16 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         if (c.entryHasSubkey) {
             ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY, "Camera", "1"));
         }
-        if (c.parentsReadOnly) {
-            ASSERT_TRUE(MakeKeyReadOnly(HKEY_LOCAL_MACHINE, UNINSTALL_PATH));
-            ASSERT_TRUE(MakeKeyReadOnly(HKEY_LOCAL_MACHINE, RUN_PATH));
-        }
+        ASSERT_TRUE(!(c.parentsReadOnly & ENTRY_PARENT) || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, UNINSTALL_PATH));
+        ASSERT_TRUE(!(c.parentsReadOnly & RUN_PARENT) || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, RUN_PATH));
         EXPECT_EQ(c.packageInstalled,
                   KeyExists(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning"));
 
         EXPECT_EQ(0u, RunUninstaller().exitCode);
 
+        // The SCM is told first, before any key goes (uninstall-deploy.exe logs the order).
+        const std::string log = ReadBytes(DeployLog());
+        EXPECT_TRUE(!DeployUnderTest() || log.find("\nservice TarnCamSvc: ") < log.find("\nregistry ")) << log;
         RegistryState after = PackageRegistry();
         EXPECT_EQ(c.after.entry, after.entry);
         EXPECT_EQ(c.after.runValue, after.runValue);
