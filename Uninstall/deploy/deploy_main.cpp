@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "deploy_report.h"
 #include "deploy_rules.h"
@@ -133,9 +134,12 @@ int main(int argc, char** argv)
     switch (ReadArguments(argc, argv)) {
     case Request::Usage:
         return PrintUsage(EXIT_CLEAN);
-    case Request::Unknown:
-        (void)printf("unknown argument: %s\n", argv[1]);
+    case Request::Unknown: {
+        // "/?" known, then another argument: that one is the unknown.
+        const char* unknown = argv[argc > 2 && strcmp(argv[1], "/?") == 0 ? 2 : 1];
+        (void)printf("unknown argument: %s\n", unknown);
         return PrintUsage(EXIT_UNKNOWN_ARGUMENT);
+    }
     case Request::CleanUp:
         break;
     }
