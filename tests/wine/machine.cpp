@@ -178,15 +178,32 @@ void RestoreKeyAccess()
     readOnlyKeys.clear();
 }
 
+// Waits, a few seconds at most, for a service to reach state.
+static bool ServiceReaches(SC_HANDLE service, DWORD state)
+{
+    SERVICE_STATUS now;
+    return WaitUntil([&] { return QueryServiceStatus(service, &now) && now.dwCurrentState == state; }, 5000);
+}
+
 DWORD AskScm(const char* name, char ask)
 {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = ask != 'c' ? OpenServiceA(manager, name, DELETE)
-        : CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                         SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr, nullptr, nullptr);
+    const std::string program = HelperPath("service.exe");
+    SC_HANDLE service =
+        ask == 'c' ? CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                    SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr, nullptr, nullptr)
+        : ask == 'r' ? CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
+                                      nullptr, nullptr, nullptr)
+                     : OpenServiceA(manager, name, ask == 'o' ? DELETE : SERVICE_ALL_ACCESS);
     DWORD error = service != nullptr ? 0 : GetLastError();
-    if (ask == 'c' && error != 0)
+    if ((ask == 'c' || ask == 'r') && error != 0)
         fprintf(stderr, "creating service %s failed: error %lu\n", name, error);
+    if (ask == 'r' && service != nullptr && !(StartServiceA(service, 0, nullptr) && ServiceReaches(service, SERVICE_RUNNING)))
+        error = GetLastError() != 0 ? GetLastError() : ERROR_TIMEOUT;
+    SERVICE_STATUS stopped;
+    if (ask == 'd' && ControlService(service, SERVICE_CONTROL_STOP, &stopped))
+        ServiceReaches(service, SERVICE_STOPPED);
     if (ask == 'd')
         DeleteService(service);
     CloseServiceHandle(service);

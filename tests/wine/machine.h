@@ -45,7 +45,8 @@ bool MakeKeyReadOnly(HKEY root, const std::string& path);
 void RestoreKeyAccess();
 
 // 0 or the error the service control manager answers for a driver's service:
-// 'c' creates it, as an INF's AddService does, 'o' opens it, 'd' deletes it.
+// 'c' creates it, as an INF's AddService does, 'r' creates it running, as a
+// loaded driver is, 'o' opens it, 'd' stops and deletes it.
 DWORD AskScm(const char* name, char ask);
 
 // A device registered (not attached) in the named setup class with the given

@@ -37,6 +37,8 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         bool packageInstalled;
         RegistryState after;
         int parentsReadOnly;
+        bool serviceRunning = false;  // its driver loaded: the SCM keeps it till the restart
+        DWORD deployCode = 0;
     } cases[] = {
         {"all three present", false, true, {false, false, false}, 0},
         {"uninstall entry with a subkey of its own", true, true, {true, false, false}, 0},
@@ -45,6 +47,7 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
          ENTRY_PARENT | RUN_PARENT},
         // Each entry on its own: the next still goes.
         {"parent of the entry alone read-only", false, true, {true, false, false}, ENTRY_PARENT},
+        {"service running", false, true, {false, false, false}, 0, true, 3010},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -61,10 +64,15 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         }
         ASSERT_TRUE(!(c.parentsReadOnly & ENTRY_PARENT) || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, UNINSTALL_PATH));
         ASSERT_TRUE(!(c.parentsReadOnly & RUN_PARENT) || MakeKeyReadOnly(HKEY_LOCAL_MACHINE, RUN_PATH));
+        if (c.serviceRunning) {
+            ASSERT_EQ(0u, AskScm("TarnCamSvc", 'd'));
+            ASSERT_EQ(0u, AskScm("TarnCamSvc", 'r'));
+            ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning", "Gain", "4"));
+        }
         EXPECT_EQ(c.packageInstalled,
                   KeyExists(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning"));
 
-        EXPECT_EQ(0u, RunUninstaller().exitCode);
+        EXPECT_EQ(DeployUnderTest() ? c.deployCode : 0u, RunUninstaller().exitCode);
 
         // The SCM is told first, before any key goes (uninstall-deploy.exe logs the order).
         const std::string log = ReadBytes(DeployLog());
@@ -73,7 +81,11 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         EXPECT_EQ(c.after.entry, after.entry);
         EXPECT_EQ(c.after.runValue, after.runValue);
         EXPECT_EQ(c.after.service, after.service);
-        // The service control manager forgets it too: a reinstall can create it.
+        // Running, the SCM keeps it until it stops, as Windows' until the
+        // restart; then it forgets it too: a reinstall can create it.
+        EXPECT_EQ(c.serviceRunning, AskScm("TarnCamSvc", 'o') != ERROR_SERVICE_DOES_NOT_EXIST);
+        if (c.serviceRunning)
+            AskScm("TarnCamSvc", 'd');
         EXPECT_EQ(ERROR_SERVICE_DOES_NOT_EXIST, AskScm("TarnCamSvc", 'o'));
         EXPECT_EQ(0u, AskScm("TarnCamSvc", 'c'));
         EXPECT_EQ(c.entryHasSubkey, KeyExists(HKEY_LOCAL_MACHINE, ENTRY_SUBKEY));
