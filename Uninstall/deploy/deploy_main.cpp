@@ -30,32 +30,32 @@ static int PrintUsage(int code)
     return code;
 }
 
-static void LogAccount()
+// The account the program runs as: NT AUTHORITY\SYSTEM under a deployment
+// tool.
+static void ReadAccount(char (&account)[LOG_LINE_SIZE / 4])
 {
-    char name[256] = "?";
-    char domain[256] = "";
+    char name[LOG_LINE_SIZE / 8];
+    char domain[LOG_LINE_SIZE / 8];
+    DWORD nameSize = sizeof name;
+    DWORD domainSize = sizeof domain;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];  // the SID follows the structure
+    } owner;
+    DWORD size = 0;
+    SID_NAME_USE use;
     HANDLE token = nullptr;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        union {
-            TOKEN_USER user;
-            BYTE bytes[256];  // the SID follows the structure
-        } owner;
-        DWORD size = 0;
-        DWORD nameSize = sizeof name;
-        DWORD domainSize = sizeof domain;
-        SID_NAME_USE use;
-        if (!GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size) ||
-            !LookupAccountSidA(nullptr, owner.user.User.Sid, name, &nameSize, domain, &domainSize,
-                               &use))
-            (void)snprintf(name, sizeof name, "? (Windows error %lu)", GetLastError());
+    bool known = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                 GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size) &&
+                 LookupAccountSidA(nullptr, owner.user.User.Sid, name, &nameSize, domain,
+                                   &domainSize, &use);
+    DWORD error = known ? ERROR_SUCCESS : GetLastError();
+    if (token != nullptr)
         CloseHandle(token);
-    }
-    DWORD session = 0;
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    char line[LOG_LINE_SIZE];
-    (void)snprintf(line, sizeof line, "account: %s%s%s, session %lu", domain,
-                   domain[0] != '\0' ? "\\" : "", name, session);
-    LogLine(line);
+    if (known)
+        (void)snprintf(account, sizeof account, "%s\\%s", domain, name);
+    else
+        (void)snprintf(account, sizeof account, "unknown (Windows error %lu)", error);
 }
 
 static void LogStart()
@@ -67,7 +67,12 @@ static void LogStart()
                    PROGRAM_VERSION_TEXT, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                    now.wSecond);
     LogLine(line);
-    LogAccount();
+    char account[LOG_LINE_SIZE / 4];
+    ReadAccount(account);
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    (void)snprintf(line, sizeof line, "account: %s, session %lu", account, session);
+    LogLine(line);
 }
 
 // The clean-up deletes and opens under HKLM with full access; only an
