@@ -33,19 +33,21 @@ struct DeployCase {
     bool servicesReadOnly;  // as for an administrator without elevation
     bool logFolderIsFile;
     size_t oldLog;        // bytes the log holds before the run
+    bool ranBefore;       // a first run cleaned the machine
     DWORD code;
     const char* console;  // a line the console shows; "" when it shows the run's log lines
 };
 
 static const DeployCase DEPLOY_CASES[] = {
-    {"usage", "/?", true, false, false, false, 0, 0, "  3010  removed; a restart finishes it"},
-    {"unknown argument", "/quiet", true, false, false, false, 0, 87, "unknown argument: /quiet"},
-    {"application still installed", "", true, true, false, false, 0, 1, ""},
-    {"not an administrator", "", true, false, true, false, 0, 5, ""},
-    {"nothing installed", "", false, false, false, false, 0, 0, ""},
-    {"package installed", "", true, false, false, false, 0, 0, ""},
-    {"log folder is a file", "", true, false, false, true, 0, 0, "exit code 0: nothing of the package is left"},
-    {"log past 1 MiB", "", true, false, false, false, 1024 * 1024, 0, ""},
+    {"usage", "/?", true, false, false, false, 0, false, 0, "  3010  removed; a restart finishes it"},
+    {"unknown argument", "/quiet", true, false, false, false, 0, false, 87, "unknown argument: /quiet"},
+    {"application still installed", "", true, true, false, false, 0, false, 1, ""},
+    {"not an administrator", "", true, false, true, false, 0, false, 5, ""},
+    {"nothing installed", "", false, false, false, false, 0, false, 0, ""},
+    {"package installed", "", true, false, false, false, 0, false, 0, ""},
+    {"second run, the log appended to", "", true, false, false, false, 0, true, 0, ""},
+    {"log folder is a file", "", true, false, false, true, 0, false, 0, "exit code 0: nothing of the package is left"},
+    {"log of 3 MiB", "", true, false, false, false, 3 * 1024 * 1024, false, 0, ""},
 };
 
 using Deploy = CleanMachine;
@@ -69,6 +71,8 @@ TEST_F(Deploy, ExitCodeConsoleAndLogTellWhatTheRunDid)
         ASSERT_TRUE(!c.logFolderIsFile || WriteBytes(LOG_FOLDER, "a file, not a folder"));
         const std::string oldLog = OldLog(c.oldLog);
         ASSERT_TRUE(c.oldLog == 0 || WriteBytes(DeployLog(), oldLog));
+        ASSERT_EQ(0u, c.ranBefore ? RunDeploy("") : 0u);
+        const std::string firstRun = ReadBytes(DeployLog());
         const std::vector<bool> before = ItemStates();
 
         EXPECT_EQ(c.code, RunDeploy(c.arguments));
@@ -92,12 +96,12 @@ TEST_F(Deploy, ExitCodeConsoleAndLogTellWhatTheRunDid)
             EXPECT_EQ(0u, console.find("== uninstall-deploy.exe 1.0.0.0, ")) << console;
             EXPECT_NE(std::string::npos, console.find("\r\naccount: ")) << console;
             EXPECT_NE(std::string::npos, console.find("\r\nexit code " + std::to_string(c.code) + ": "));
-            EXPECT_EQ(console, log.substr(log.size() - std::min(log.size(), console.size())));
+            EXPECT_TRUE(c.oldLog != 0 || firstRun + console == log) << "each run appends its lines";
         }
         // Past 1 MiB the oldest lines go, whole; the newest stay before the run's.
         EXPECT_LT(log.size(), 1024u * 1024u);
         if (c.oldLog != 0) {
-            const std::string kept = log.substr(0, log.size() - console.size());
+            const std::string kept = log.substr(0, log.size() - std::min(log.size(), console.size()));
             EXPECT_EQ(0u, kept.find(OLD_LINE));
             EXPECT_EQ(kept, oldLog.substr(oldLog.size() - kept.size()));
             EXPECT_GT(kept.size(), 512u * 1024u);
