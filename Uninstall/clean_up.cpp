@@ -5,15 +5,20 @@
 #include "report.h"
 #include "stages.h"
 
+bool KeyOpens(const char* path, REGSAM access)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
 bool ApplicationRegistered()
 {
     // Read access is enough to learn that the key exists; asking for full
     // access would fail for a non-administrator and wrongly mean "absent".
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return KeyOpens(PRODUCT_KEY, KEY_READ);
 }
 
 void CloseCompanionWindow()

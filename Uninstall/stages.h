@@ -1,6 +1,10 @@
 // The clean-up stages, in the order CleanUp runs them.
 #pragma once
 
+#include <windows.h>
+
+// Whether the HKLM key at path opens with that access.
+bool KeyOpens(const char* path, REGSAM access);
 // Whether the camera application's key exists: while it does, the clean-up
 // does not run.
 bool ApplicationRegistered();

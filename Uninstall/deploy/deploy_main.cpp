@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "deploy_report.h"
 #include "deploy_rules.h"
@@ -79,11 +78,7 @@ static void LogStart()
 // elevated administrator or SYSTEM has it on the services key.
 static bool Administrator()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SERVICES_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return KeyOpens(SERVICES_KEY, KEY_ALL_ACCESS);
 }
 
 // Each copy still installed, by the search the clean-up uses.
@@ -104,11 +99,8 @@ static void CheckVersions(RunFacts* facts)
 static void CheckService(RunFacts* facts)
 {
     char keyPath[PATH_SIZE];
-    HKEY key = nullptr;
     bool keyThere = FormatPath(keyPath, "%s\\%s", SERVICES_KEY, SERVICE_NAME) &&
-                    RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (keyThere)
-        RegCloseKey(key);
+                    KeyOpens(keyPath, KEY_READ);
     bool known = false;
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
     if (manager != nullptr) {
@@ -136,15 +128,13 @@ static int End(int code)
 int main(int argc, char** argv)
 {
     RestrictDllSearch();
-    switch (ReadArguments(argc, argv)) {
+    int unknown = 0;
+    switch (ReadArguments(argc, argv, &unknown)) {
     case Request::Usage:
         return PrintUsage(EXIT_CLEAN);
-    case Request::Unknown: {
-        // "/?" known, then another argument: that one is the unknown.
-        const char* unknown = argv[argc > 2 && strcmp(argv[1], "/?") == 0 ? 2 : 1];
-        (void)printf("unknown argument: %s\n", unknown);
+    case Request::Unknown:
+        (void)printf("unknown argument: %s\n", argv[unknown]);
         return PrintUsage(EXIT_UNKNOWN_ARGUMENT);
-    }
     case Request::CleanUp:
         break;
     }

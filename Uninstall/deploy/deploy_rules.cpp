@@ -5,11 +5,15 @@
 
 #include "package_identity.h"
 
-Request ReadArguments(int argc, const char* const* argv)
+Request ReadArguments(int argc, const char* const* argv, int* unknown)
 {
     if (argc <= 1)
         return Request::CleanUp;
-    return argc == 2 && strcmp(argv[1], "/?") == 0 ? Request::Usage : Request::Unknown;
+    const bool usage = strcmp(argv[1], "/?") == 0;
+    if (usage && argc == 2)
+        return Request::Usage;
+    *unknown = usage ? 2 : 1;
+    return Request::Unknown;
 }
 
 int CleanUpExitCode(const RunFacts& facts)

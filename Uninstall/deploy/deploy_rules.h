@@ -19,8 +19,9 @@ enum DeployExit : int {
 };
 
 enum class Request { CleanUp, Usage, Unknown };
-// "/?" asks for the usage; any other argument is unknown.
-Request ReadArguments(int argc, const char* const* argv);
+// "/?" alone asks for the usage; any other argument is unknown, and its
+// index goes to *unknown.
+Request ReadArguments(int argc, const char* const* argv, int* unknown);
 
 // What is left once the clean-up ran.
 struct RunFacts {

@@ -27,10 +27,13 @@ TEST(Deploy, OnlySlashQuestionMarkIsKnown)
     const char* usage[] = {"uninstall-deploy.exe", "/?"};
     const char* other[] = {"uninstall-deploy.exe", "/S"};
     const char* extra[] = {"uninstall-deploy.exe", "/?", "/S"};
-    EXPECT_EQ(Request::CleanUp, ReadArguments(1, none));
-    EXPECT_EQ(Request::Usage, ReadArguments(2, usage));
-    EXPECT_EQ(Request::Unknown, ReadArguments(2, other));
-    EXPECT_EQ(Request::Unknown, ReadArguments(3, extra));
+    int unknown = 0;
+    EXPECT_EQ(Request::CleanUp, ReadArguments(1, none, &unknown));
+    EXPECT_EQ(Request::Usage, ReadArguments(2, usage, &unknown));
+    EXPECT_EQ(Request::Unknown, ReadArguments(2, other, &unknown));
+    EXPECT_EQ(1, unknown);
+    EXPECT_EQ(Request::Unknown, ReadArguments(3, extra, &unknown));
+    EXPECT_EQ(2, unknown) << "the argument after /? is the unknown one";
 }
 
 TEST(Deploy, LogLinesNameTheThingAndWhatBecameOfIt)
