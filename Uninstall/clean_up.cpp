@@ -1,18 +1,10 @@
 // The clean-up path, stage by stage, for both programs.
 #include <windows.h>
 
+#include "registry/key_opens.h"
 #include "package_identity.h"
 #include "report.h"
 #include "stages.h"
-
-bool KeyOpens(const char* path, REGSAM access)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 bool ApplicationRegistered()
 {
@@ -28,9 +20,10 @@ void CloseCompanionWindow()
         return;
     // A companion that hangs, or asks "Exit?" with nobody at the screen, must
     // not hold the uninstall up: SendMessageA would wait for it for ever.
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, COMPANION_CLOSE_TIMEOUT_MS,
-                        nullptr);
-    Report(Subject::Window, COMPANION_NAME, Outcome::Closed);
+    // 0: it did not answer in time, or hangs; it may still run.
+    bool answered = SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG,
+                                        COMPANION_CLOSE_TIMEOUT_MS, nullptr) != 0;
+    Report(Subject::Window, COMPANION_NAME, answered ? Outcome::Closed : Outcome::NoAnswer);
     // Give the companion time to exit and release the driver files it holds.
     Sleep(COMPANION_CLOSE_PAUSE_MS);
 }

@@ -41,6 +41,13 @@ static void LaunchSetupProgram()
     WinExec(commandLine, SW_SHOW);
 }
 
+// The vendor's installer reads nothing from this program: it ends as any
+// run does.
+void DelayLoadFailed(const char*)
+{
+    ExitProcess(0);
+}
+
 int main()
 {
     RestrictDllSearch();

@@ -16,6 +16,9 @@ inline constexpr char SETUP_PROGRAM[] =
     "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}\\setup.exe";
 inline constexpr char PRODUCT_CODE[] = "{6D2A90C4-5E17-4B83-9F4C-2A71D0E58B36}";
 
+// How uninstall-deploy.exe names the package in its summary.
+inline constexpr char PACKAGE_NAME[] = "KestrelCam driver package";
+
 // Window title of the companion application and name of its Run value.
 inline constexpr char COMPANION_NAME[] = "SnapDeck";
 inline constexpr char DIALOG_CLASS[] = "#32770";

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-// Whether the HKLM key at path opens with that access.
-bool KeyOpens(const char* path, REGSAM access);
 // Whether the camera application's key exists: while it does, the clean-up
 // does not run.
 bool ApplicationRegistered();

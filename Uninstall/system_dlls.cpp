@@ -57,10 +57,9 @@ static FARPROC WINAPI LoadDelayedDll(unsigned notification, PDelayLoadInfo load)
     if (notification != dliNotePreLoadLibrary)
         return nullptr;
     HMODULE module = LoadSystemDll(load->szDll);
-    // Only a call made without SystemDllLoaded gets here without its DLL:
-    // ending the run beats another folder's DLL or the helper's exception.
+    // Only a call made without SystemDllLoaded gets here without its DLL.
     if (module == nullptr)
-        ExitProcess(0);
+        DelayLoadFailed(load->szDll);
     return reinterpret_cast<FARPROC>(module);
 }
 

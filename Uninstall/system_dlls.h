@@ -15,3 +15,7 @@ void RestrictDllSearch();
 // setupapi or shlwapi only once this is true; otherwise it goes without, as
 // after any failed Windows call.
 bool SystemDllLoaded(const char* name);
+// Where a stage called into a DLL it had not checked with SystemDllLoaded
+// and the DLL could not be loaded: each program ends its own way, rather
+// than run another folder's DLL or raise the helper's exception.
+[[noreturn]] void DelayLoadFailed(const char* name);

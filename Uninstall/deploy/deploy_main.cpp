@@ -1,21 +1,24 @@
 // uninstall-deploy.exe: the clean-up of uninstall.exe for deployment tools
-// running as SYSTEM. Never starts the vendor's installer; ends with an exit
-// code a deployment tool reads, decided from what the run left, and logs
-// each step under the Windows folder's Logs\Software.
+// running as SYSTEM, and /check, which looks and changes nothing. Never
+// starts the vendor's installer; ends with an exit code a deployment tool
+// reads, decided by a check of the machine, and logs each clean-up run
+// under the Windows folder's Logs\Software.
 #include <windows.h>
 
 #include <cstdio>
 
 #include "deploy_report.h"
 #include "deploy_rules.h"
-#include "package_inf.h"
+#include "machine_check.h"
+#include "registry/key_opens.h"
 #include "stages.h"
 #include "system_dlls.h"
 #include "version.h"
 
 constexpr char USAGE[] =
-    "usage: uninstall-deploy.exe [/?]\n"
+    "usage: uninstall-deploy.exe [/check | /?]\n"
     "Removes the KestrelCam driver package. Run it elevated or as SYSTEM, without arguments.\n"
+    "/check tells what of it is on this machine, and changes nothing; it needs no elevation.\n"
     "Log: <Windows folder>\\Logs\\Software\\KestrelCam-uninstall.log\n"
     "Exit codes:\n";
 constexpr int USAGE_CODES[] = {EXIT_CLEAN, EXIT_RESTART_NEEDED, EXIT_APPLICATION_INSTALLED,
@@ -65,13 +68,13 @@ static void LogStart()
     (void)snprintf(line, sizeof line, "== uninstall-deploy.exe %s, %04u-%02u-%02u %02u:%02u:%02u UTC",
                    PROGRAM_VERSION_TEXT, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                    now.wSecond);
-    LogLine(line);
+    LogLine(LOG_INFORMATION, line);
     char account[LOG_LINE_SIZE / 4];
     ReadAccount(account);
     DWORD session = 0;
     ProcessIdToSessionId(GetCurrentProcessId(), &session);
     (void)snprintf(line, sizeof line, "account: %s, session %lu", account, session);
-    LogLine(line);
+    LogLine(LOG_INFORMATION, line);
 }
 
 // The clean-up deletes and opens under HKLM with full access; only an
@@ -81,72 +84,64 @@ static bool Administrator()
     return KeyOpens(SERVICES_KEY, KEY_ALL_ACCESS);
 }
 
-// Each copy still installed, by the search the clean-up uses.
-static void CheckVersions(RunFacts* facts)
-{
-    InfMatch match;
-    for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
-        (void)fclose(match.reader.file);
-        if (InfScheduled(match.path))
-            continue;
-        facts->versionLeft = true;
-        Report(Subject::Version, match.path, Outcome::Left);
-    }
-}
-
-// A running service the SCM was told to delete goes at the restart, its
-// key with it; any other record or key stays.
-static void CheckService(RunFacts* facts)
-{
-    char keyPath[PATH_SIZE];
-    bool keyThere = FormatPath(keyPath, "%s\\%s", SERVICES_KEY, SERVICE_NAME) &&
-                    KeyOpens(keyPath, KEY_READ);
-    bool known = false;
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager != nullptr) {
-        SC_HANDLE service = OpenServiceA(manager, SERVICE_NAME, SERVICE_QUERY_STATUS);
-        known = service != nullptr || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
-        if (service != nullptr)
-            CloseServiceHandle(service);
-        CloseServiceHandle(manager);
-    }
-    facts->servicePending = known && deployRun.serviceDeleted;
-    facts->serviceStays = (known || keyThere) && !facts->servicePending;
-    if (known || keyThere)
-        Report(Subject::Service, SERVICE_NAME, Outcome::Left);
-}
-
 static int End(int code)
 {
     char line[LOG_LINE_SIZE];
     (void)snprintf(line, sizeof line, "exit code %d: %s", code, ExitCodeMeaning(code));
-    LogLine(line);
+    LogLine(TypeOfExit(code), line);
     TrimLog();
     return code;
+}
+
+static int Summarise(const CheckTally& tally)
+{
+    char line[LOG_LINE_SIZE];
+    FormatSummary(line, tally);
+    int code = CheckExitCode(tally);
+    LogLine(TypeOfExit(code), line);
+    return code;
+}
+
+// A stage called into a DLL that could not be loaded: what it would have
+// removed or seen is unknown.
+void DelayLoadFailed(const char* name)
+{
+    Report(Subject::Search, name, Outcome::CannotTell, GetLastError());
+    ExitProcess(static_cast<UINT>(End(EXIT_PACKAGE_LEFT)));
+}
+
+static int CleanUpRun(Request request, const char* unknownArgument)
+{
+    StartLog();
+    LogStart();
+    if (request == Request::Unknown) {
+        char line[LOG_LINE_SIZE];
+        (void)snprintf(line, sizeof line, "unknown argument: %s", unknownArgument);
+        LogLine(LOG_ERROR, line);
+        (void)PrintUsage(0);
+        return End(EXIT_UNKNOWN_ARGUMENT);
+    }
+    if (!Administrator())
+        return End(EXIT_NOT_ADMINISTRATOR);
+    if (ApplicationRegistered())
+        return End(EXIT_APPLICATION_INSTALLED);
+    CleanUp();
+    return End(Summarise(CheckMachine(&deployRun.record)));
 }
 
 int main(int argc, char** argv)
 {
     RestrictDllSearch();
     int unknown = 0;
-    switch (ReadArguments(argc, argv, &unknown)) {
+    Request request = ReadArguments(argc, argv, &unknown);
+    switch (request) {
     case Request::Usage:
         return PrintUsage(EXIT_CLEAN);
+    case Request::Check:  // no log: it looks only
+        return Summarise(CheckMachine(nullptr));
     case Request::Unknown:
-        (void)printf("unknown argument: %s\n", argv[unknown]);
-        return PrintUsage(EXIT_UNKNOWN_ARGUMENT);
     case Request::CleanUp:
         break;
     }
-    StartLog();
-    LogStart();
-    if (!Administrator())
-        return End(EXIT_NOT_ADMINISTRATOR);
-    if (ApplicationRegistered())
-        return End(EXIT_APPLICATION_INSTALLED);
-    CleanUp();
-    RunFacts facts = {false, deployRun.fileLeft, false, false, deployRun.restartScheduled};
-    CheckVersions(&facts);
-    CheckService(&facts);
-    return End(CleanUpExitCode(facts));
+    return CleanUpRun(request, request == Request::Unknown ? argv[unknown] : "");
 }

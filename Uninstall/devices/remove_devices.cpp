@@ -2,6 +2,7 @@
 #include <setupapi.h>
 
 #include "hardware_id_table.h"
+#include "devices/package_devices.h"
 #include "report.h"
 #include "stages.h"
 #include "system_dlls.h"
@@ -38,29 +39,52 @@ static bool InstalledFromPackageInf(HDEVINFO devices, SP_DEVINFO_DATA* device)
     return status == ERROR_SUCCESS && type == REG_SZ && NamesPackageInf(&hardwareIds, infPath, size);
 }
 
+bool IsPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
+{
+    return FirstIdMatches(devices, device) || InstalledFromPackageInf(devices, device);
+}
+
+// Where Windows could not stop the device, the class installer sets
+// DI_NEEDREBOOT or DI_NEEDRESTART in its install parameters, as devcon reads
+// them: the removal finishes at the restart. Wine fails the call once the
+// device is removed, where Windows answers it: a failure is no flag.
+static bool RemovalWaitsForRestart(HDEVINFO devices, SP_DEVINFO_DATA* device)
+{
+    SP_DEVINSTALL_PARAMS_A parameters;
+    parameters.cbSize = sizeof parameters;
+    return SetupDiGetDeviceInstallParamsA(devices, device, &parameters) &&
+           (parameters.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
+}
+
 static void RemoveIfPackageDevice(HDEVINFO devices, SP_DEVINFO_DATA* device)
 {
-    if (!FirstIdMatches(devices, device) && !InstalledFromPackageInf(devices, device))
+    if (!IsPackageDevice(devices, device))
         return;
     // MAX_DEVICE_ID_LEN (cfgmgr32.h) bounds an instance ID.
     char instanceId[200] = "";
     SetupDiGetDeviceInstanceIdA(devices, device, instanceId, sizeof instanceId, nullptr);
-    if (SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
-        Report(Subject::Device, instanceId, Outcome::Removed);
-    else
+    if (!SetupDiCallClassInstaller(DIF_REMOVE, devices, device))
         Report(Subject::Device, instanceId, Outcome::Failed, GetLastError());  // the device stays
+    else if (RemovalWaitsForRestart(devices, device))
+        Report(Subject::Device, instanceId, Outcome::RestartRemoves);
+    else
+        Report(Subject::Device, instanceId, Outcome::Removed);
 }
 
-static HDEVINFO OpenClassDevices()
+HDEVINFO OpenClassDevices()
 {
     if (!SystemDllLoaded(SETUPAPI_DLL))
-        return INVALID_HANDLE_VALUE;
+        return INVALID_HANDLE_VALUE;  // the load's own error stays the last one
     GUID classGuid;
     DWORD required = 0;
     // For an unknown class name the lookup succeeds with a size of 0 and
     // writes no GUID.
-    if (!SetupDiClassGuidsFromNameA(DEVICE_CLASS_NAME, &classGuid, 1, &required) || required < 1)
+    if (!SetupDiClassGuidsFromNameA(DEVICE_CLASS_NAME, &classGuid, 1, &required))
         return INVALID_HANDLE_VALUE;
+    if (required < 1) {
+        SetLastError(ERROR_INVALID_CLASS);
+        return INVALID_HANDLE_VALUE;
+    }
     // No DIGCF_PRESENT: devices registered but not attached are included.
     return SetupDiGetClassDevsA(&classGuid, nullptr, nullptr, 0);
 }

@@ -58,7 +58,8 @@ static bool ForceDeleteFile(const char* path, Subject subject = Subject::File)
     // an absent one, nor a name Windows refuses (ERROR_INVALID_NAME), nor a
     // folder, which the restart would delete if it were empty.
     uint32_t writable = 0;
-    bool isFile = AttributesForDeletion(GetFileAttributesA(path), &writable);
+    const DWORD attributes = GetFileAttributesA(path);
+    bool isFile = AttributesForDeletion(attributes, &writable);
     if (isFile)
         SetFileAttributesA(path, writable);
     if (DeleteFileA(path)) {
@@ -68,8 +69,10 @@ static bool ForceDeleteFile(const char* path, Subject subject = Subject::File)
     DWORD error = GetLastError();
     if (isFile)
         DeleteAtRestart(path, subject, error);
+    else if (attributes != INVALID_FILE_ATTRIBUTES)
+        Report(subject, path, Outcome::Folder);
     else
-        Report(subject, path, Outcome::Absent, error);  // no such file: absent, a folder, a bad name
+        Report(subject, path, Outcome::Absent, error);  // no such file, or a bad name
     return false;
 }
 

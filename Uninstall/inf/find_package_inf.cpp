@@ -6,20 +6,27 @@
 OtherPackageFiles otherPackageFiles;
 
 // One listing of the inf folder into the batch. False when it failed part
-// way: a batch that may lack the lowest candidate is no basis for a choice.
-static bool ListOemInfs(const char* pattern, OemInfBatch* batch)
+// way, the Windows error in *error: a batch that may lack the lowest
+// candidate is no basis for a choice.
+static bool ListOemInfs(const char* pattern, OemInfBatch* batch, unsigned long* error)
 {
     WIN32_FIND_DATAA found;
     HANDLE listing = FindFirstFileA(pattern, &found);
-    if (listing == INVALID_HANDLE_VALUE)
-        return false;  // ERROR_FILE_NOT_FOUND when there is no OEM INF at all
+    if (listing == INVALID_HANDLE_VALUE) {
+        // ERROR_FILE_NOT_FOUND when there is no OEM INF at all: a listing.
+        DWORD failure = GetLastError();
+        *error = failure == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : failure;
+        return false;
+    }
     do {
         // The pattern also matches names whose 8.3 short name does (OEM4.infx
         // as OEM4~1.INF): the long name alone decides.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             KeepOemInf(batch, found.cFileName);
     } while (FindNextFileA(listing, &found));
-    bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+    DWORD last = GetLastError();
+    bool complete = last == ERROR_NO_MORE_FILES;
+    *error = complete ? ERROR_SUCCESS : last;
     FindClose(listing);
     return complete;
 }
@@ -29,6 +36,9 @@ bool FindPackageInf(InfMatch* match, const OemInf& after)
     // One folder for the pattern and every candidate path built from it.
     char windowsDirectory[PATH_SIZE];
     char pattern[PATH_SIZE];
+    match->listingError = ERROR_PATH_NOT_FOUND;
+    match->unopened = 0;
+    match->openError = ERROR_SUCCESS;
     if (!SystemFolder(windowsDirectory, GetWindowsDirectoryA) ||
         !FormatPath(pattern, OEM_INF_FORMAT, windowsDirectory, OEM_INF_PATTERN))
         return false;
@@ -40,14 +50,21 @@ bool FindPackageInf(InfMatch* match, const OemInf& after)
     OemInfBatch batch;
     StartOemInfBatch(&batch, after);
     do {
-        if (!ListOemInfs(pattern, &batch))
+        if (!ListOemInfs(pattern, &batch, &match->listingError))
             return false;
         for (int i = 0; i < batch.count; i++) {
             match->inf = batch.candidates[i];
+            bool unopened = false;
             if (FormatPath(match->path, OEM_INF_FORMAT, windowsDirectory, match->inf.name) &&
-                OpenMarkedInf(match->path, &match->reader, others)) {
+                OpenMarkedInf(match->path, &match->reader, others, &unopened)) {
                 NoteSearchRead(&otherPackageFiles, after, &match->inf);
                 return true;
+            }
+            if (unopened) {
+                // fopen keeps CreateFileA's error: ERROR_SHARING_VIOLATION
+                // for a file held without read sharing.
+                match->openError = GetLastError();
+                match->unopened++;
             }
         }
     } while (NextOemInfBatch(&batch));

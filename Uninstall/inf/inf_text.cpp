@@ -119,9 +119,12 @@ bool FindMarker(FILE* file, PieceReader* reader, OtherPackageFiles* others)
     return false;
 }
 
-bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others)
+bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others,
+                   bool* unopened)
 {
     FILE* file = fopen(path, "rb");
+    if (unopened != nullptr)
+        *unopened = file == nullptr;
     if (file == nullptr) {
         // Held without read sharing, or denied: its names stay unknown.
         if (others != nullptr)

@@ -46,8 +46,10 @@ bool FileMayHoldText(FILE* file, const char* text, SourceFilesScan* scan = nullp
 bool FindMarker(FILE* file, PieceReader* reader, OtherPackageFiles* others = nullptr);
 // Opens path and looks for the marker in it. On success the reader's stream
 // stays open, positioned after the marker's piece, for the caller to read on
-// and close; otherwise the file is closed.
-bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others = nullptr);
+// and close; otherwise the file is closed. *unopened, when given, tells
+// whether the file could not be opened at all.
+bool OpenMarkedInf(const char* path, PieceReader* reader, OtherPackageFiles* others = nullptr,
+                   bool* unopened = nullptr);
 
 // Reads the rest of the package INF and hands each file-list entry to
 // onEntry, up to the piece that holds the file-list end.

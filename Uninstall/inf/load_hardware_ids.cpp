@@ -27,6 +27,13 @@ static void ReadModelIds(const char* infPath)
     SetupCloseInfFile(inf);
 }
 
+void KeepVersionIds(const char* infPath, const char* infName, bool setupApi)
+{
+    KeepPackageInfName(&hardwareIds, infName);
+    if (setupApi)
+        ReadModelIds(infPath);
+}
+
 // Every installed version of the package, in ascending number: a later
 // version may support models an earlier one did not. These searches read
 // every other OEM INF too, once, before any file is deleted: they run
@@ -38,8 +45,6 @@ void LoadHardwareIds()
     for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
         (void)fclose(match.reader.file);  // only the path is needed
         Report(Subject::Version, match.path, Outcome::Found);
-        KeepPackageInfName(&hardwareIds, match.inf.name);
-        if (setupApi)
-            ReadModelIds(match.path);
+        KeepVersionIds(match.path, match.inf.name, setupApi);
     }
 }

@@ -11,6 +11,12 @@ struct InfMatch {
     // Open stream, positioned after the marker's piece; the receiver closes
     // reader.file.
     PieceReader reader;
+    // What the search could not look at: the Windows error of a listing of
+    // the inf folder that failed, and the OEM INFs it could not open
+    // (held without read sharing, or denied). Set whether found or not.
+    unsigned long listingError;
+    int unopened;
+    unsigned long openError;  // the last one's Windows error
 };
 
 // Lowest-numbered OEM INF after `after` that carries the marker; false when

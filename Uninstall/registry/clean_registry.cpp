@@ -46,9 +46,13 @@ static void DeleteServiceRecord()
     if (service != nullptr)
         CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    // ERROR_SERVICE_MARKED_FOR_DELETE: an earlier DeleteService already
+    // marked it (it runs, or a program holds it); it goes at the restart.
     Report(Subject::Service, SERVICE_NAME,
            deleted ? Outcome::Removed
-           : error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome::Absent : Outcome::Failed, error);
+           : error == ERROR_SERVICE_DOES_NOT_EXIST ? Outcome::Absent
+           : error == ERROR_SERVICE_MARKED_FOR_DELETE ? Outcome::RestartRemoves : Outcome::Failed,
+           error);
 }
 
 static void ReportRemoval(const RegistryRemoval& removal, LSTATUS status)

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <sstream>
 
+static const char UNINSTALLER_CONSOLE[] = "C:\\kestreltest\\uninstaller-console.txt";
+
 // Device instance IDs are at most 200 characters (cfgmgr32.h).
 static const int DEVICE_ID_SIZE = 201;
 
@@ -195,7 +197,7 @@ DWORD AskScm(const char* name, char ask)
         : ask == 'r' ? CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
                                       nullptr, nullptr, nullptr)
-                     : OpenServiceA(manager, name, ask == 'o' ? DELETE : SERVICE_ALL_ACCESS);
+                     : OpenServiceA(manager, name, ask == 'o' || ask == 'm' ? DELETE : SERVICE_ALL_ACCESS);
     DWORD error = service != nullptr ? 0 : GetLastError();
     if ((ask == 'c' || ask == 'r') && error != 0)
         fprintf(stderr, "creating service %s failed: error %lu\n", name, error);
@@ -206,6 +208,8 @@ DWORD AskScm(const char* name, char ask)
         ServiceReaches(service, SERVICE_STOPPED);
     if (ask == 'd')
         DeleteService(service);
+    if (ask == 'm' && !DeleteService(service))
+        error = GetLastError();
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     return error;
@@ -331,14 +335,18 @@ std::string HelperPath(const char* exeName)
 // came back with no exit code and nothing done (a Wine process that starts
 // and is killed reports 0). A start is tried three times, each failure
 // printed; a program that cannot start at all still fails every time.
-HANDLE StartProgram(const std::string& exe, const std::string& arguments)
+HANDLE StartProgram(const std::string& exe, const std::string& arguments, HANDLE output)
 {
     for (int attempt = 1; attempt <= 3; attempt++) {
         std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
+        if (output != nullptr) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = startup.hStdError = output;
+        }
         PROCESS_INFORMATION process;
-        if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+        if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
                            nullptr, &startup, &process)) {
             CloseHandle(process.hThread);
             return process.hProcess;
@@ -359,9 +367,18 @@ RunResult RunUninstaller(const std::string& arguments, const std::vector<std::st
     if (!faults.empty() && !WriteBytes(FAULT_LAYER_FAULTS, lines))
         return {~0u, 0, 0};
     const char* exe = getenv("UNINSTALL_EXE");
-    RunResult result = RunProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE console = CreateFileA(UNINSTALLER_CONSOLE, GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                 CREATE_ALWAYS, 0, nullptr);
+    RunResult result = RunProgram(ToWindowsPath(exe != nullptr ? exe : "uninstall.exe"), arguments, console);
+    CloseHandle(console);
     DeleteAnyFile(FAULT_LAYER_FAULTS);
     return result;
+}
+
+std::string UninstallerConsole()
+{
+    return ReadBytes(UNINSTALLER_CONSOLE);
 }
 
 bool DeployUnderTest()
@@ -384,11 +401,11 @@ std::vector<std::string> UninstallerCalls(const char* function)
     return calls;
 }
 
-RunResult RunProgram(const std::string& exe, const std::string& arguments)
+RunResult RunProgram(const std::string& exe, const std::string& arguments, HANDLE output)
 {
     RunResult result = {~0u, 0, 0};
     ULONGLONG start = GetTickCount64();
-    HANDLE process = StartProgram(exe, arguments);
+    HANDLE process = StartProgram(exe, arguments, output);
     if (process == nullptr)
         return result;
     WaitForSingleObject(process, 60000);

@@ -46,7 +46,8 @@ void RestoreKeyAccess();
 
 // 0 or the error the service control manager answers for a driver's service:
 // 'c' creates it, as an INF's AddService does, 'r' creates it running, as a
-// loaded driver is, 'o' opens it, 'd' stops and deletes it.
+// loaded driver is, 'o' opens it, 'd' stops and deletes it, 'm' deletes it
+// as it is: a running one is only marked, and a second 'm' answers 1072.
 DWORD AskScm(const char* name, char ask);
 
 // A device registered (not attached) in the named setup class with the given
@@ -65,10 +66,11 @@ struct RunResult {
     DWORD milliseconds;
     ULONGLONG ended;  // GetTickCount64() once the wait for it was over
 };
-// Starts exe (a Windows path) with the argument text; null on failure.
-HANDLE StartProgram(const std::string& exe, const std::string& arguments);
+// Starts exe (a Windows path) with the argument text, its standard output
+// and error to output when given; null on failure.
+HANDLE StartProgram(const std::string& exe, const std::string& arguments, HANDLE output = nullptr);
 // Starts exe as StartProgram does and waits for it, at most a minute.
-RunResult RunProgram(const std::string& exe, const std::string& arguments = "");
+RunResult RunProgram(const std::string& exe, const std::string& arguments = "", HANDLE output = nullptr);
 // Whether UNINSTALL_EXE is uninstall-deploy.exe, whose exit codes tell the
 // run's outcome and which writes a log.
 bool DeployUnderTest();
@@ -77,6 +79,8 @@ bool DeployUnderTest();
 // sees the faults (lines of its faults file) during this run alone.
 RunResult RunUninstaller(const std::string& arguments = "",
                          const std::vector<std::string>& faults = {});
+// What the last RunUninstaller printed, standard output and error.
+std::string UninstallerConsole();
 // The last run's calls of function through the fault layer, each
 // "arguments|outcome".
 std::vector<std::string> UninstallerCalls(const char* function);

@@ -39,15 +39,17 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
         int parentsReadOnly;
         bool serviceRunning = false;  // its driver loaded: the SCM keeps it till the restart
         DWORD deployCode = 0;
+        bool serviceMarked = false;  // an earlier DeleteService marked it, as a run before the restart
     } cases[] = {
         {"all three present", false, true, {false, false, false}, 0},
         {"uninstall entry with a subkey of its own", true, true, {true, false, false}, 0},
         {"none present", false, false, {false, false, false}, 0},
         {"parents of the entry and the Run value read-only", false, true, {true, true, false},
-         ENTRY_PARENT | RUN_PARENT},
+         ENTRY_PARENT | RUN_PARENT, false, 2},
         // Each entry on its own: the next still goes.
-        {"parent of the entry alone read-only", false, true, {true, false, false}, ENTRY_PARENT},
+        {"parent of the entry alone read-only", false, true, {true, false, false}, ENTRY_PARENT, false, 2},
         {"service running", false, true, {false, false, false}, 0, true, 3010},
+        {"service marked for deletion already", false, true, {false, false, false}, 0, true, 3010, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,6 +71,10 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
             ASSERT_EQ(0u, AskScm("TarnCamSvc", 'r'));
             ASSERT_TRUE(PutValue(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning", "Gain", "4"));
         }
+        if (c.serviceMarked) {
+            ASSERT_EQ(0u, AskScm("TarnCamSvc", 'm'));
+            ASSERT_EQ(DWORD{ERROR_SERVICE_MARKED_FOR_DELETE}, AskScm("TarnCamSvc", 'm'));
+        }
         EXPECT_EQ(c.packageInstalled,
                   KeyExists(HKEY_LOCAL_MACHINE, std::string(SERVICE_PATH) + "\\Parameters\\Tuning"));
 
@@ -76,7 +82,8 @@ TEST_F(Registry, EntriesGoAndLookAlikesStay)
 
         // The SCM is told first, before any key goes (uninstall-deploy.exe logs the order).
         const std::string log = ReadBytes(DeployLog());
-        EXPECT_TRUE(!DeployUnderTest() || log.find("\nservice TarnCamSvc: ") < log.find("\nregistry ")) << log;
+        EXPECT_TRUE(!DeployUnderTest() || log.find("[LOG[service TarnCamSvc: ") < log.find("[LOG[registry ")) << log;
+        EXPECT_EQ(DeployUnderTest() && c.entryHasSubkey, log.find(": kept: it has subkeys of its own") != std::string::npos);
         RegistryState after = PackageRegistry();
         EXPECT_EQ(c.after.entry, after.entry);
         EXPECT_EQ(c.after.runValue, after.runValue);

@@ -6,6 +6,9 @@
 //                    Windows never published
 //   absent ID        a DIGCF_PRESENT set leaves out that device instance
 //   remove-fails ID  DIF_REMOVE fails for it with ERROR_ACCESS_DENIED
+//   needreboot ID    after its DIF_REMOVE, its install parameters hold
+//                    DI_NEEDREBOOT, as Windows sets for a device it could not
+//                    stop; Wine fails that call once the device is removed
 #include <windows.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
@@ -92,6 +95,23 @@ extern "C" HDEVINFO WINAPI ShimSetupDiGetClassDevsA(const GUID* classGuid, PCSTR
     return set;
 }
 
+// The device just removed is one whose removal Windows would finish at the
+// restart: the next look at install parameters, the remover's, answers so.
+static bool needsReboot = false;
+
+extern "C" BOOL WINAPI ShimSetupDiGetDeviceInstallParamsA(HDEVINFO set, SP_DEVINFO_DATA* device,
+                                                          SP_DEVINSTALL_PARAMS_A* parameters)
+{
+    if (device == nullptr || !needsReboot)
+        return REAL(SetupDiGetDeviceInstallParamsA)(set, device, parameters);
+    needsReboot = false;
+    DWORD size = parameters->cbSize;
+    memset(parameters, 0, size);
+    parameters->cbSize = size;
+    parameters->Flags = DI_NEEDREBOOT;
+    return TRUE;
+}
+
 extern "C" BOOL WINAPI ShimSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set,
                                                      SP_DEVINFO_DATA* device)
 {
@@ -104,6 +124,8 @@ extern "C" BOOL WINAPI ShimSetupDiCallClassInstaller(DI_FUNCTION function, HDEVI
     BOOL done = !fails && REAL(SetupDiCallClassInstaller)(function, set, device);
     if (fails)
         SetLastError(ERROR_ACCESS_DENIED);
+    if (done && function == DIF_REMOVE && Fault(std::string("needreboot ") + id))
+        needsReboot = true;
     Record("SetupDiCallClassInstaller", arguments, done ? "done" : "failed");
     return done;
 }
