@@ -16,6 +16,8 @@
 constexpr char SESSION_MANAGER_KEY[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr char PENDING_VALUE[] = "PendingFileRenameOperations";
 
+constexpr int CHECKED_FILES = 256;
+
 // The one check of the process; ForEachFileEntry's callback reads it.
 struct MachineCheck {
     const RunRecord* run;
@@ -24,6 +26,9 @@ struct MachineCheck {
     DWORD pendingSize;
     char versions[PACKAGE_INF_SLOTS][PATH_SIZE];
     int versionCount;
+    // Files already reported: versions share names (camlynx.sys in each).
+    char files[CHECKED_FILES][PATH_SIZE];
+    int fileCount;
 };
 static MachineCheck check;
 
@@ -123,6 +128,12 @@ static void CheckListedPath(const char* format, UINT (WINAPI *getDirectory)(LPST
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return;
+    for (int i = 0; i < check.fileCount; i++) {
+        if (lstrcmpiA(check.files[i], path) == 0)
+            return;
+    }
+    if (check.fileCount < CHECKED_FILES)
+        (void)snprintf(check.files[check.fileCount++], PATH_SIZE, "%s", path);
     bool waits = WaitsForRestart(path);
     if (waits && check.run != nullptr)
         return;  // the run tried it, and its record tells

@@ -7,7 +7,8 @@ copy of the test machine, runs the uninstaller with the
 companion open, and compares the whole machine before and after: both
 registry hives (read after `wineserver -k`, timestamps aside), every file
 under drive_c, and the image-class devices. Exactly the package's items may
-go; nothing may be added or changed. Each INF copy is taken out of the
+go; nothing may be added or changed. uninstall-deploy.exe /check, built
+beside it, changes nothing before the run and after. Each INF copy is taken out of the
 driver store through SetupUninstallOEMInfA, which Wine only traces. A second
 run on the cleaned machine changes nothing, exits 0, does not pause and makes
 no such call.
@@ -215,6 +216,12 @@ def main():
         expected, device = package_removals(before[0])
         devices_before = image_devices(before[0])
 
+        deploy = os.path.join(os.path.dirname(uninstall), "uninstall-deploy.exe")
+        status = wine(prefix, deploy, "/check")[0]
+        check(status == 2, f"/check before the run exits 2, package present: {status}")
+        checked = snapshot(prefix)
+        check(diff(before, checked) == ([], [], []), "/check changes nothing " + repr(diff(before, checked)))
+
         check(wine(prefix, testbed, "companion")[0] == 0, "companion started")
         status, seconds, trace = wine(prefix, uninstall, debug="trace+setupapi")
         check(status == 0, "first run exits 0")
@@ -249,10 +256,12 @@ def main():
               f"second run does not pause ({seconds:.2f} s, doing nothing {nothing:.2f} s)")
         calls = [call for run in runs for call in UNINSTALL_OEM_INF.findall(run[2])]
         check(not calls, f"no SetupUninstallOEMInfA call without a package INF: {calls}")
+        status = wine(prefix, deploy, "/check")[0]
+        check(status == 0, f"/check after the runs exits 0, package gone: {status}")
         again_state = snapshot(prefix)
         again_state[1].pop("kestreltest/companion.txt", None)
         again = diff(after, again_state)
-        check(again == ([], [], []), "second run changes nothing " + repr(again))
+        check(again == ([], [], []), "second run and /check change nothing " + repr(again))
     finally:
         end_prefix(prefix)
     return check.status()
