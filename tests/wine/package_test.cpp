@@ -301,7 +301,7 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
     // 255 would name the planted 227-character file. cams is a folder.
     const std::string longName(230, 'n');
     const std::string cutName(255 - 28, 'n');
-    Check({"traversal and overlong names",
+    PackageCase c = {"traversal and overlong names",
            {{"OEM1.inf", MarkedInf("..\\..\\victim.txt=1\r\n..\\victim.dll=1\r\n..\\..\\..\\victim.txt=1\r\n"
                           "C:\\victim.txt=1\r\n/victim.dll=1\r\n.=1\r\n..=1\r\n=1\r\n" +
                           longName + "=1\r\nkept.sys=1\r\nok.sys=1\r\ncams=1\r\n")}},
@@ -310,7 +310,9 @@ TEST_F(DriverFiles, NamesThatLeaveTheFoldersOrOverflowAreSkipped)
             "syswow64\\" + cutName.substr(0, 255 - 21), "drivers\\ok.sys"},
            {"OEM1.inf"},
            {"drivers\\ok.sys"},
-           {"OEM1.inf"}});
+           {"OEM1.inf"}};
+    c.logged = {"drivers\\cams: a folder, not a file: left alone"};
+    Check(c);
 }
 
 // Driver packages share redistributables (libusb-win32, the KMDF

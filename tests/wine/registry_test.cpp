@@ -114,4 +114,6 @@ TEST_F(Registry, CompanionIsClosedAfterTheRunValueIsGone)
     CloseHandle(companion);
     std::string log = ReadBytes(LogDir() + "\\companion.txt");
     EXPECT_EQ("WM_CLOSE run-value=absent", log.substr(0, log.find(" tick="))) << log;
+    EXPECT_TRUE(!DeployUnderTest() || ReadBytes(DeployLog()).find("[LOG[window SnapDeck: sent WM_CLOSE, and it answered]") !=
+                                          std::string::npos);
 }
