@@ -130,27 +130,32 @@ void Report(Subject subject, const char* name, Outcome outcome, unsigned long er
     Record(subject, name, outcome, detail);
 }
 
-// Copies what follows the next line end of log to newest.
-static bool CopyNewestLines(HANDLE log, HANDLE newest)
+// Copies what follows log's next line end to a new file at path.
+static bool CopyNewestLines(HANDLE log, const char* path)
 {
+    HANDLE newest = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (newest == INVALID_HANDLE_VALUE)
+        return false;
     char block[16384];
-    bool lineStarted = false;
+    bool lineStarted = false, written = true, read = true;
     DWORD got = 0;
-    bool read = false;
-    while ((read = ReadFile(log, block, sizeof block, &got, nullptr) != FALSE) && got != 0) {
+    while (written && read) {
+        read = ReadFile(log, block, sizeof block, &got, nullptr) != FALSE;
+        if (!read || got == 0)
+            break;  // an error, or the end
         DWORD from = 0;
         while (!lineStarted && from < got)
             lineStarted = block[from++] == '\n';
-        DWORD written = 0;
-        if (from < got && !(WriteFile(newest, block + from, got - from, &written, nullptr) &&
-                            written == got - from))
-            return false;
+        DWORD put = 0;
+        written = from == got ||
+                  (WriteFile(newest, block + from, got - from, &put, nullptr) && put == got - from);
     }
-    return read;
+    return CloseHandle(newest) && written && read;
 }
 
-// Its newest LOG_KEPT bytes, from a line start, into trimmed; sizes past
-// 4 GiB are read whole.
+// The log's newest LOG_KEPT bytes, from a line start, into trimmed, where
+// the log is over LOG_LIMIT; sizes past 4 GiB are read whole.
 static bool WriteTrimmed(const char* trimmed)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -165,12 +170,7 @@ static bool WriteTrimmed(const char* trimmed)
         return false;
     LARGE_INTEGER newest;
     newest.QuadPart = -static_cast<LONGLONG>(LOG_KEPT);
-    HANDLE copy = CreateFileA(trimmed, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool written = copy != INVALID_HANDLE_VALUE &&
-                   SetFilePointerEx(log, newest, nullptr, FILE_END) && CopyNewestLines(log, copy);
-    if (copy != INVALID_HANDLE_VALUE)
-        written = CloseHandle(copy) && written;
+    bool written = SetFilePointerEx(log, newest, nullptr, FILE_END) && CopyNewestLines(log, trimmed);
     CloseHandle(log);
     return written;
 }

@@ -106,7 +106,7 @@ static void CheckVersions()
         Report(Subject::Version, match.path, waits ? Outcome::Scheduled : Outcome::Left);
         Tally(&check.tally.versions, waits);
         if (check.run == nullptr)
-            KeepVersionIds(match.path, match.inf.name, setupApi);
+            KeepVersionIds(match, setupApi);
         if (check.versionCount < PACKAGE_INF_SLOTS)
             (void)snprintf(check.versions[check.versionCount++], PATH_SIZE, "%s", match.path);
     }

@@ -39,5 +39,3 @@ bool MatchesPackageDevice(const HardwareIdTable* table, const char* property, si
 bool NamesPackageInf(const HardwareIdTable* table, const char* infPath, size_t size);
 
 void LoadHardwareIds();
-// One version's INF name and, where setupapi is loaded, its model IDs.
-void KeepVersionIds(const char* infPath, const char* infName, bool setupApi);

@@ -27,11 +27,11 @@ static void ReadModelIds(const char* infPath)
     SetupCloseInfFile(inf);
 }
 
-void KeepVersionIds(const char* infPath, const char* infName, bool setupApi)
+void KeepVersionIds(const InfMatch& version, bool setupApi)
 {
-    KeepPackageInfName(&hardwareIds, infName);
+    KeepPackageInfName(&hardwareIds, version.inf.name);
     if (setupApi)
-        ReadModelIds(infPath);
+        ReadModelIds(version.path);
 }
 
 // Every installed version of the package, in ascending number: a later
@@ -45,6 +45,6 @@ void LoadHardwareIds()
     for (OemInf after = BEFORE_FIRST_OEM_INF; FindPackageInf(&match, after); after = match.inf) {
         (void)fclose(match.reader.file);  // only the path is needed
         Report(Subject::Version, match.path, Outcome::Found);
-        KeepVersionIds(match.path, match.inf.name, setupApi);
+        KeepVersionIds(match, setupApi);
     }
 }

@@ -22,3 +22,7 @@ struct InfMatch {
 // Lowest-numbered OEM INF after `after` that carries the marker; false when
 // none does. Windows keeps a copy for every version of the package it staged.
 bool FindPackageInf(InfMatch* match, const OemInf& after);
+
+// One version's INF name and, where setupapi is loaded, its model IDs, into
+// the hardware-ID table.
+void KeepVersionIds(const InfMatch& version, bool setupApi);
