@@ -46,7 +46,7 @@ static void AppendCount(char (&text)[256], int count, const char* one, const cha
                    count == 1 ? one : more);
 }
 
-void FormatSummary(char (&line)[1024], const CheckTally& tally)
+void FormatSummary(char (&line)[LOG_LINE_SIZE], const CheckTally& tally)
 {
     char counts[256] = "";
     const char* state = "gone";

@@ -37,13 +37,13 @@ struct CheckTally {
 // 2 for anything that counts or cannot be told, else 3010 for anything
 // waiting, else 0; 1 first while the application is installed.
 int CheckExitCode(const CheckTally& tally);
-// "<package>: present (2 versions, 1 device, 7 files)", "...: waits for the
-// restart (3 items)", "...: gone", "...: cannot tell (1 look failed)".
-void FormatSummary(char (&line)[1024], const CheckTally& tally);
 // The code's meaning, in the words the log and the usage give it.
 const char* ExitCodeMeaning(int code);
 
 inline constexpr size_t LOG_LINE_SIZE = 1024;
+// "<package>: present (2 versions, 1 device, 7 files)", "...: waits for the
+// restart (3 items)", "...: gone", "...: cannot tell (1 look failed)".
+void FormatSummary(char (&line)[LOG_LINE_SIZE], const CheckTally& tally);
 // "<subject> <name>: <outcome>", e.g. "file C:\...\camlynx.sys: removed";
 // a line too long for the buffer is cut.
 void FormatReport(char (&line)[LOG_LINE_SIZE], Subject subject, const char* name,

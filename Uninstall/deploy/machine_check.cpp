@@ -7,6 +7,7 @@
 
 #include "devices/package_devices.h"
 #include "hardware_id_table.h"
+#include "inf/listed_paths.h"
 #include "package_inf.h"
 #include "registry/key_opens.h"
 #include "stages.h"
@@ -119,12 +120,8 @@ static void CheckVersions()
     }
 }
 
-static void CheckListedPath(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),
-                            const char* name)
+static void CheckListedPath(const char* path)
 {
-    char path[PATH_SIZE];
-    if (!SystemFolderPath(path, getDirectory, format, name))
-        return;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return;
@@ -148,10 +145,7 @@ static void CheckListedFile(const char* entry)
     char name[PIECE_SIZE];
     if (!SafeListedName(entry, name) || OtherPackageMayList(&otherPackageFiles, name))
         return;
-    CheckListedPath(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
-    LowercaseAscii(name, sizeof name);
-    if (GoesToSysWow64(name))
-        CheckListedPath(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name);
+    ForEachListedPath(name, CheckListedPath);
 }
 
 // After the search: only then are the names every other package lists known.

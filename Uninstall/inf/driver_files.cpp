@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "listed_paths.h"
 #include "package_inf.h"
 #include "report.h"
 #include "stages.h"
@@ -76,12 +77,25 @@ static bool ForceDeleteFile(const char* path, Subject subject = Subject::File)
     return false;
 }
 
-static void DeleteFromFolder(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),
-                             const char* name)
+static void ListedPathAt(const char* format, UINT (WINAPI *getDirectory)(LPSTR, UINT),
+                         const char* name, void (*onPath)(const char* path))
 {
     char path[PATH_SIZE];
     if (SystemFolderPath(path, getDirectory, format, name))
-        ForceDeleteFile(path);
+        onPath(path);
+}
+
+void ForEachListedPath(char (&name)[PIECE_SIZE], void (*onPath)(const char* path))
+{
+    ListedPathAt(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name, onPath);
+    LowercaseAscii(name, sizeof name);
+    if (GoesToSysWow64(name))
+        ListedPathAt(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name, onPath);
+}
+
+static void DeleteListedPath(const char* path)
+{
+    ForceDeleteFile(path);
 }
 
 static void DeleteListedFile(const char* entry)
@@ -94,10 +108,7 @@ static void DeleteListedFile(const char* entry)
                otherPackageFiles.readAll ? Outcome::ListedElsewhere : Outcome::NamesIncomplete);
         return;
     }
-    DeleteFromFolder(DRIVERS_PATH_FORMAT, GetSystemDirectoryA, name);
-    LowercaseAscii(name, sizeof name);
-    if (GoesToSysWow64(name))
-        DeleteFromFolder(WOW64_PATH_FORMAT, GetWindowsDirectoryA, name);
+    ForEachListedPath(name, DeleteListedPath);
 }
 
 // Takes the package out of the driver store: from Vista on, Windows would
